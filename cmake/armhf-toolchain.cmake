@@ -1,0 +1,21 @@
+# Cross build for 32-bit ARM hard-float Linux with Debian's toolchain
+# (g++-arm-linux-gnueabihf); tests run under qemu-arm (qemu-user).
+#   cmake -B build-armhf -DCMAKE_TOOLCHAIN_FILE=cmake/armhf-toolchain.cmake
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR arm)
+set(CMAKE_LIBRARY_ARCHITECTURE arm-linux-gnueabihf)
+
+set(CMAKE_C_COMPILER arm-linux-gnueabihf-gcc)
+set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
+
+set(QUORLEN_ARMHF_SYSROOT /usr/arm-linux-gnueabihf)
+set(CMAKE_FIND_ROOT_PATH ${QUORLEN_ARMHF_SYSROOT})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+find_program(QUORLEN_QEMU_ARM qemu-arm)
+if(QUORLEN_QEMU_ARM)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORLEN_QEMU_ARM} -L ${QUORLEN_ARMHF_SYSROOT})
+endif()

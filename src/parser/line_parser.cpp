@@ -1,0 +1,245 @@
+#include "line_parser.h"
+
+#include <strings.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "text_helpers.h"
+
+namespace quorlen {
+namespace {
+
+constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
+constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
+constexpr std::size_t BLOCK_INITIAL = 100;
+
+// Byte by byte, so a short line is never read past its terminator.
+bool has_byte_order_mark(const char* line) {
+  return line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF';
+}
+
+void copy_cut(char* to, const char* from, std::size_t size) {
+  std::strncpy(to, from, size - 1);
+  to[size - 1] = '\0';
+}
+
+// The text of one code block.  Once an allocation fails the block is dropped:
+// its remaining lines are still consumed, but nothing is delivered.
+class block_text {
+ public:
+  block_text() : data_(static_cast<char*>(std::malloc(BLOCK_INITIAL))) {
+    if (data_ != nullptr) {
+      data_[0] = '\0';
+      capacity_ = BLOCK_INITIAL;
+    }
+  }
+  ~block_text() { std::free(data_); }
+  block_text(const block_text&) = delete;
+  block_text& operator=(const block_text&) = delete;
+
+  bool ok() const { return data_ != nullptr; }
+  const char* text() const { return data_; }
+
+  // Appends the line and a newline; false (and the block dropped) when the
+  // text cannot grow.
+  bool append(const char* line) {
+    std::size_t length = std::strlen(line);
+    std::size_t need = size_ + length + 2;
+    if (need < size_ || !reserve(need)) {
+      drop();
+      return false;
+    }
+    std::memcpy(data_ + size_, line, length);
+    size_ += length;
+    data_[size_++] = '\n';
+    data_[size_] = '\0';
+    return true;
+  }
+
+ private:
+  // Grows geometrically, so a long block costs linear time.
+  bool reserve(std::size_t need) {
+    if (need <= capacity_) return true;
+    std::size_t grown = capacity_ > SIZE_MAX / 2 ? SIZE_MAX : capacity_ * 2;
+    if (grown < need) grown = need;
+    char* larger = static_cast<char*>(std::realloc(data_, grown));
+    if (larger == nullptr) return false;
+    data_ = larger;
+    capacity_ = grown;
+    return true;
+  }
+  void drop() {
+    std::free(data_);
+    data_ = nullptr;
+  }
+
+  char* data_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+class engine {
+ public:
+  engine(line_reader reader, void* stream, entry_handler handler, void* user,
+         const fault_observer* observer)
+      : reader_(reader),
+        stream_(stream),
+        handler_(handler),
+        user_(user),
+        observer_(observer) {
+    section_[0] = '\0';
+    last_name_[0] = '\0';
+    shown_[0] = '\0';
+  }
+
+  int run() {
+    while (read()) {
+      char* start = line_;
+      if (line_number_ == 1 && has_byte_order_mark(line_)) start += 3;
+      trim_space_end(start);
+      start = skip_space(start);
+      keep_for_observer(start);
+      classify(start);
+    }
+    return first_error_;
+  }
+
+ private:
+  bool read() {
+    if (reader_(line_, MAX_LINE, stream_) == nullptr) return false;
+    ++line_number_;
+    return true;
+  }
+
+  // The first rule that applies wins.
+  void classify(char* start) {
+    char first = *start;
+    if (first == '\0' || first == ';' || first == '#') return;
+    if (first == '/' && start[1] == '/') return;
+    if (last_name_[0] != '\0' && start > line_) {
+      // An indented line continues the last name's value, taken whole.
+      deliver(last_name_, start);
+    } else if (first == '[') {
+      section_header(start);
+    } else if (strcasecmp(start, BLOCK_START) == 0) {
+      code_block();
+    } else {
+      name_value(start);
+    }
+  }
+
+  // "[a][b]" joins to the section "a||b"; only the first group must close.
+  void section_header(char* start) {
+    char* close = find_stop_char(start + 1, "]");
+    if (*close != ']') {
+      record(fault_kind::unclosed_section);
+      return;
+    }
+    while (close[1] == '[') {
+      close[0] = '|';
+      close[1] = '|';
+      close = find_stop_char(close + 1, "]");
+      if (*close != ']') break;
+    }
+    *close = '\0';
+    copy_cut(section_, start + 1, sizeof section_);
+    last_name_[0] = '\0';
+    deliver(nullptr, nullptr);
+  }
+
+  // The first '=' or ':' splits the line; values may hold both.
+  void name_value(char* start) {
+    char* separator = find_stop_char(start, "=:");
+    if (*separator != '=' && *separator != ':') {
+      record(fault_kind::missing_separator);
+      return;
+    }
+    *separator = '\0';
+    char* name = trim_space_end(start);
+    char* value = separator + 1;
+    *find_stop_char(value, nullptr) = '\0';
+    value = trim_space_end(skip_space(value));
+    copy_cut(last_name_, name, sizeof last_name_);
+    deliver(name, value);
+  }
+
+  // Reads the block's lines verbatim up to the end marker.
+  void code_block() {
+    int opened = line_number_;
+    block_text block;
+    if (!block.ok()) record(fault_kind::block_no_memory, opened);
+    for (;;) {
+      if (!read()) {
+        replace(fault_kind::block_unterminated, opened);
+        return;
+      }
+      trim_space_end(line_);
+      char* first = skip_space(line_);
+      keep_for_observer(first);
+      if (*first == '[' && *find_stop_char(first + 1, "]") == ']') {
+        replace(fault_kind::block_broken_off, opened);
+        return;  // the header is consumed, not applied
+      }
+      if (strcasecmp(first, BLOCK_END) == 0) {
+        if (block.ok()) deliver(nullptr, block.text());
+        return;
+      }
+      if (block.ok() && !block.append(line_)) {
+        record(fault_kind::block_no_memory, opened);
+      }
+    }
+  }
+
+  void deliver(const char* name, const char* value) {
+    if (handler_(user_, section_, name, value) == 0) {
+      record(fault_kind::refused);
+    }
+  }
+
+  void record(fault_kind kind, int block_line = 0) {
+    if (first_error_ == 0) first_error_ = line_number_;
+    observe(kind, block_line);
+  }
+
+  void replace(fault_kind kind, int block_line) {
+    first_error_ = line_number_;
+    observe(kind, block_line);
+  }
+
+  // The line is cut in place while it is classified, so the observer is
+  // shown a copy taken before that.
+  void keep_for_observer(const char* start) {
+    if (observer_ != nullptr) copy_cut(shown_, start, sizeof shown_);
+  }
+
+  void observe(fault_kind kind, int block_line) {
+    if (observer_ == nullptr || observer_->report == nullptr) return;
+    fault f{kind, line_number_, block_line, shown_};
+    observer_->report(observer_->context, f);
+  }
+
+  line_reader reader_;
+  void* stream_;
+  entry_handler handler_;
+  void* user_;
+  const fault_observer* observer_;
+  char line_[MAX_LINE];
+  char section_[MAX_SECTION];
+  char last_name_[MAX_NAME];
+  char shown_[MAX_LINE];
+  int line_number_ = 0;
+  int first_error_ = 0;
+};
+
+}  // namespace
+
+int parse_lines(line_reader reader, void* stream, entry_handler handler,
+                void* user, const fault_observer* observer) {
+  engine parser(reader, stream, handler, user, observer);
+  return parser.run();
+}
+
+}  // namespace quorlen

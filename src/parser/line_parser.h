@@ -1,0 +1,59 @@
+// The configuration text engine: classifies lines and reports section
+// starts, name/value pairs and code blocks to a handler.  It knows nothing of
+// what the sections and names mean.
+#ifndef QUORLEN_LINE_PARSER_H
+#define QUORLEN_LINE_PARSER_H
+
+namespace quorlen {
+
+constexpr int MAX_LINE = 200;    // line buffer: at most 199 characters a read
+constexpr int MAX_SECTION = 50;  // current section: at most 49 characters
+constexpr int MAX_NAME = 50;     // last name kept for continuation lines
+
+// Reads one line with the contract of fgets: at most size - 1 characters,
+// stops after a newline (kept), always terminates, null at end of input.
+using line_reader = char* (*)(char* buffer, int size, void* stream);
+
+// Receives every event; returns nonzero to accept it, 0 to mark its line
+// faulty.  Section start: name and value null.  Pair: both set.  Code block:
+// name null, value the block's text.  The texts live only during the call.
+using entry_handler = int (*)(void* user, const char* section, const char* name,
+                              const char* value);
+
+enum class fault_kind {
+  unclosed_section,    // "[" without its closing "]"
+  missing_separator,   // neither '=' nor ':'
+  refused,             // the handler refused the line's event
+  block_unterminated,  // code block still open at the end of input
+  block_broken_off,    // code block interrupted by a section header
+  block_no_memory,     // the code block's text could not be stored
+};
+
+struct fault {
+  fault_kind kind;
+  int line;          // the faulty line
+  int block_line;    // for code-block faults: the line that opened the block
+  const char* text;  // the faulty line's text, trimmed; valid during the call
+};
+
+// Optional: told of every faulty line, not only the first.  It changes
+// nothing about the result.
+struct fault_observer {
+  void (*report)(void* context, const fault& f);
+  void* context;
+};
+
+// Returns 0 when every line was accepted, otherwise the first faulty line;
+// a code block left open at the end of input or broken off by a section
+// header reports that line instead, whatever was recorded before.
+int parse_lines(line_reader reader, void* stream, entry_handler handler,
+                void* user, const fault_observer* observer = nullptr);
+
+// Opens the file, parses it and closes it.  Returns -1 when the file cannot
+// be opened or a read fails (a directory, an I/O error).
+int parse_path(const char* path, entry_handler handler, void* user,
+               const fault_observer* observer = nullptr);
+
+}  // namespace quorlen
+
+#endif

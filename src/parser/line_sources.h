@@ -1,0 +1,34 @@
+// Further ways into the engine: an open stream and a text in memory.
+#ifndef QUORLEN_LINE_SOURCES_H
+#define QUORLEN_LINE_SOURCES_H
+
+#include <cstddef>
+#include <cstdio>
+
+#include "line_parser.h"
+
+namespace quorlen {
+
+// fgets over a FILE*, as a line_reader.
+char* read_file_line(char* buffer, int size, void* stream);
+
+// Parses an already open stream from where it stands; neither opens nor
+// closes it.  Returns -1 when a read fails.
+int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
+                      const fault_observer* observer = nullptr);
+
+struct text_cursor {
+  const char* next;  // the next character to deliver
+  std::size_t left;  // characters not yet delivered
+};
+
+// fgets over a text_cursor.
+char* read_text_line(char* buffer, int size, void* cursor);
+
+// Parses a NUL-terminated text in memory; the text is only read.
+int parse_text(const char* text, entry_handler handler, void* user,
+               const fault_observer* observer = nullptr);
+
+}  // namespace quorlen
+
+#endif

@@ -1,0 +1,17 @@
+// The library's one exported function.
+#include "../parser/line_parser.h"
+#include "quorlen_config_parser.h"
+#include "setup_internal.h"
+
+extern "C" QUORLEN_API int quorlen_parse_config(const char* path,
+                                                camera_setup* setup) {
+  if (path == nullptr) return -1;
+  try {
+    return quorlen::parse_into(
+        setup, [path](quorlen::entry_handler handler, void* user) {
+          return quorlen::parse_path(path, handler, user);
+        });
+  } catch (...) {
+    return -1;  // no exception may leave the library
+  }
+}

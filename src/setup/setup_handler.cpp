@@ -1,0 +1,205 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "setup_internal.h"
+
+namespace quorlen {
+namespace {
+
+std::uint32_t section_code(setup_context& context, const char* section) {
+  if (std::strcmp(section, context.cached_section) == 0) {
+    return context.cached_code;
+  }
+  std::uint32_t code = lookup_code(section_codes, section);
+  if (std::strlen(section) < sizeof context.cached_section) {
+    std::strcpy(context.cached_section, section);
+    context.cached_code = code;
+  }
+  return code;
+}
+
+// Keys are compared exactly; the first match acts.
+void camera_key(camera_setup& setup, const char* name, const char* value) {
+  if (std::strcmp(name, "CFG_MODE") == 0) {
+    setup.cfg_mode = parse_int32(value);
+  } else if (std::strcmp(name, "TYPE") == 0) {
+    std::strncpy(setup.type, value, sizeof setup.type - 1);
+    setup.type[sizeof setup.type - 1] = '\0';
+  } else if (std::strcmp(name, "BIT_WIDTH") == 0) {
+    setup.bit_width = static_cast<std::uint8_t>(parse_int32(value));
+  } else if (std::strcmp(name, "I2C_MODE") == 0) {
+    setup.i2c_mode = static_cast<std::uint8_t>(parse_int32(value));
+  } else if (std::strcmp(name, "I2C_ADDR") == 0) {
+    setup.i2c_addr = static_cast<std::uint16_t>(parse_int32(value));
+  } else if (std::strcmp(name, "TRANS_LVL") == 0) {
+    setup.trans_lvl = parse_int32(value);
+  } else if (std::strcmp(name, "SIZE") == 0) {
+    register_entry scratch;
+    parse_value_list(&scratch, value);
+    if (scratch.value_count == 2) {
+      setup.width = scratch.values[0];
+      setup.height = scratch.values[1];
+    }
+  } else if (std::strcmp(name, "FORMAT") == 0) {
+    register_entry scratch;
+    parse_value_list(&scratch, value);
+    // The second value is not masked to 8 bits before it is merged.
+    if (scratch.value_count == 2) {
+      setup.format = static_cast<std::uint16_t>(
+          (static_cast<std::uint32_t>(scratch.values[0]) << 8) |
+          static_cast<std::uint32_t>(scratch.values[1]));
+    } else if (scratch.value_count == 1) {
+      setup.format = static_cast<std::uint16_t>(
+          static_cast<std::uint32_t>(scratch.values[0]) << 8);
+    }
+  }
+}
+
+// Each control section appends one element, cleared so that names are
+// terminated and code is null until the file sets them.
+int new_control(setup_context& context) {
+  camera_setup& setup = *context.setup;
+  context.control_open = false;
+  std::uint32_t count = setup.control_count;
+  control_entry* controls;
+  if (count == 0 && setup.controls == nullptr) {
+    controls = static_cast<control_entry*>(std::malloc(sizeof(control_entry)));
+  } else {
+    if (count == UINT32_MAX || count >= SIZE_MAX / sizeof(control_entry)) {
+      return 0;
+    }
+    controls = static_cast<control_entry*>(
+        std::realloc(setup.controls, (count + 1) * sizeof(control_entry)));
+  }
+  if (controls == nullptr) return 0;  // the record keeps its old array
+  std::memset(&controls[count], 0, sizeof(control_entry));
+  setup.controls = controls;
+  setup.control_count = count + 1;
+  context.control_open = true;
+  return 1;
+}
+
+void copy_name(char (&field)[128], const char* value) {
+  std::strncpy(field, value, sizeof field - 1);
+  field[sizeof field - 1] = '\0';
+}
+
+int control_event(setup_context& context, const char* name, const char* value) {
+  if (!context.control_open) return 1;  // its header line is already faulty
+  camera_setup& setup = *context.setup;
+  control_entry& control = setup.controls[setup.control_count - 1];
+  if (name == nullptr) {
+    std::size_t size = std::strlen(value) + 1;
+    auto* code = static_cast<char*>(std::malloc(size));
+    if (code == nullptr) return 0;  // the earlier block, if any, stays
+    std::memcpy(code, value, size);
+    std::free(control.code);
+    control.code = code;
+    return 1;
+  }
+  switch (lookup_code(control_key_codes, name)) {
+  case 1: control.min_value = parse_int64(value); break;
+  case 2: control.max_value = parse_int64(value); break;
+  case 3:
+    control.step = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(parse_int64(value)));
+    break;
+  case 4: control.def = parse_int64(value); break;
+  case 5: copy_name(control.ctrl_name, value); break;
+  case 6: copy_name(control.func_name, value); break;
+  default: break;
+  }
+  return 1;
+}
+
+// The room in entries is known only from entry_count: 100 elements for the
+// first, then 100 more each time the count reaches a multiple of 100.  A
+// later call into the same record relies on exactly this.
+int register_line(camera_setup& setup, std::uint32_t section, const char* name,
+                  const char* value) {
+  std::uint32_t key = lookup_code(register_key_codes, name);
+  if (key == 0) return 1;
+  if (setup.entry_count == UINT32_MAX) return 0;
+  std::uint32_t n = setup.entry_count + 1;
+  register_entry* entries = setup.entries;
+  if (n == 1) {
+    entries = static_cast<register_entry*>(
+        std::malloc(ENTRY_GROWTH * sizeof(register_entry)));
+  } else if (n % ENTRY_GROWTH == 0) {
+    if (n > SIZE_MAX / sizeof(register_entry) - ENTRY_GROWTH) return 0;
+    entries = static_cast<register_entry*>(std::realloc(
+        entries, (std::size_t{n} + ENTRY_GROWTH) * sizeof(register_entry)));
+  }
+  if (entries == nullptr) return 0;  // the record keeps its old array
+  setup.entries = entries;
+  setup.entry_count = n;
+  register_entry& entry = entries[n - 1];
+  std::memset(&entry, 0, sizeof entry);
+  entry.entry_type = section | key;
+  parse_value_list(&entry, value);
+  return 1;
+}
+
+int dispatch(setup_context& context, const char* section, const char* name,
+             const char* value) {
+  if (context.setup == nullptr) return 0;
+  std::uint32_t code = section_code(context, section != nullptr ? section : "");
+  if (code == 0) return 1;  // unknown section, or none yet
+  if (name == nullptr && value == nullptr) {
+    return code == CONTROL_SECTION ? new_control(context) : 1;
+  }
+  if (code == CONTROL_SECTION) return control_event(context, name, value);
+  // A code block outside a control section is accepted and ignored, like an
+  // unknown key.
+  if (name == nullptr || value == nullptr) return 1;
+  if (code == CAMERA_SECTION) {
+    camera_key(*context.setup, name, value);
+    return 1;
+  }
+  return register_line(*context.setup, code, name, value);
+}
+
+}  // namespace
+
+int setup_handler(void* context, const char* section, const char* name,
+                  const char* value) {
+  if (context == nullptr) return 0;
+  try {
+    return dispatch(*static_cast<setup_context*>(context), section, name,
+                    value);
+  } catch (...) {
+    return 0;  // nothing may unwind into the parser or the caller
+  }
+}
+
+setup_snapshot::setup_snapshot(const camera_setup* record)
+    : present_(record != nullptr) {
+  if (present_) saved_ = *record;
+}
+
+// What the parse allocated is released; an array that was already the
+// caller's and has moved keeps its new place, since the old one is gone.
+void setup_snapshot::restore(camera_setup* record) const {
+  if (!present_ || record == nullptr) return;
+  camera_setup restored = saved_;
+  for (std::uint32_t i = saved_.control_count; i < record->control_count; ++i) {
+    std::free(record->controls[i].code);
+  }
+  if (record->controls != saved_.controls) {
+    if (saved_.controls == nullptr) {
+      std::free(record->controls);
+    } else {
+      restored.controls = record->controls;
+    }
+  }
+  if (record->entries != saved_.entries) {
+    if (saved_.entry_count == 0) {
+      std::free(record->entries);
+    } else {
+      restored.entries = record->entries;
+    }
+  }
+  *record = restored;
+}
+
+}  // namespace quorlen

@@ -1,0 +1,76 @@
+// The camera setup model: maps sections and keys onto the caller's record.
+// It sees only events (section, name, value), never lines or buffers.
+#ifndef QUORLEN_SETUP_INTERNAL_H
+#define QUORLEN_SETUP_INTERNAL_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "quorlen_config_parser.h"
+
+namespace quorlen {
+
+// {name, code} rows ending with {nullptr, 0}.
+struct code_row {
+  const char* name;
+  std::uint32_t code;
+};
+
+extern const code_row section_codes[];
+extern const code_row register_key_codes[];
+extern const code_row control_key_codes[];
+
+constexpr std::uint32_t CAMERA_SECTION = QUORLEN_SECTION_CAMERA;
+constexpr std::uint32_t CONTROL_SECTION = QUORLEN_SECTION_CONTROL;
+constexpr std::uint32_t ENTRY_GROWTH = 100;  // entries grows by 100 elements
+
+// The code of the first row whose name equals key exactly; 0 for none.
+std::uint32_t lookup_code(const code_row* table, const char* key);
+
+std::int32_t parse_int32(const char* text);
+std::int64_t parse_int64(const char* text);
+void parse_value_list(register_entry* entry, const char* text);
+
+// What the handler keeps for one parse besides the record itself.
+struct setup_context {
+  explicit setup_context(camera_setup* record) : setup(record) {}
+
+  camera_setup* setup;
+  // False while the newest control section could not be stored, so its keys
+  // never land in an older control.
+  bool control_open = false;
+  // The last section looked up, since consecutive events share it.
+  char cached_section[64] = "";
+  std::uint32_t cached_code = 0;
+};
+
+// The entry_handler for a setup_context.
+int setup_handler(void* context, const char* section, const char* name,
+                  const char* value);
+
+// The record as it was before a parse, to put back when the input turned
+// out to be unreadable.
+class setup_snapshot {
+ public:
+  explicit setup_snapshot(const camera_setup* record);
+  void restore(camera_setup* record) const;
+
+ private:
+  camera_setup saved_{};
+  bool present_;
+};
+
+// Runs parse(handler, user) into the record; when it reports -1 (the input
+// could not be read) the record is put back as it was.
+template <class Parse>
+int parse_into(camera_setup* record, Parse parse) {
+  setup_snapshot before(record);
+  setup_context context(record);
+  int result = parse(setup_handler, &context);
+  if (result == -1) before.restore(record);
+  return result;
+}
+
+}  // namespace quorlen
+
+#endif

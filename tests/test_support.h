@@ -1,0 +1,92 @@
+// Shared helpers for the unit tests.
+#ifndef QUORLEN_TEST_SUPPORT_H
+#define QUORLEN_TEST_SUPPORT_H
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "parser/line_parser.h"
+#include "parser/line_sources.h"
+#include "quorlen_config_parser.h"
+
+namespace quorlen_test {
+
+// Records every event as one line: "[section]" for a section start,
+// "section|name|value" for a pair, "section|<code>|text" for a code block.
+// Refuses the events whose ordinal (from 1) is listed in refuse.
+struct recorder {
+  std::vector<std::string> events;
+  std::vector<int> refuse;
+
+  static int handle(void* user, const char* section, const char* name,
+                    const char* value) {
+    auto* self = static_cast<recorder*>(user);
+    if (name == nullptr && value == nullptr) {
+      self->events.push_back("[" + std::string(section) + "]");
+    } else if (name == nullptr) {
+      self->events.push_back(std::string(section) + "|<code>|" + value);
+    } else {
+      self->events.push_back(std::string(section) + "|" + name + "|" + value);
+    }
+    int ordinal = static_cast<int>(self->events.size());
+    for (int r : self->refuse) {
+      if (r == ordinal) return 0;
+    }
+    return 1;
+  }
+
+  std::string joined() const {
+    std::string all;
+    for (const auto& e : events) all += e + "\n";
+    return all;
+  }
+};
+
+// A file that is removed again when the object goes.
+class temp_file {
+ public:
+  explicit temp_file(const std::string& content) {
+    char name[] = "/tmp/quorlen_testXXXXXX";
+    int fd = mkstemp(name);
+    if (fd < 0) std::abort();
+    path_ = name;
+    std::FILE* f = fdopen(fd, "wb");
+    if (f == nullptr) std::abort();
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+  }
+  ~temp_file() { unlink(path_.c_str()); }
+  temp_file(const temp_file&) = delete;
+  temp_file& operator=(const temp_file&) = delete;
+  const char* path() const { return path_.c_str(); }
+
+ private:
+  std::string path_;
+};
+
+// Releases what a parse stored, as a caller must.
+inline void release(camera_setup& setup) {
+  for (std::uint32_t i = 0; i < setup.control_count; ++i) {
+    std::free(setup.controls[i].code);
+  }
+  std::free(setup.controls);
+  std::free(setup.entries);
+  setup = camera_setup{};
+}
+
+// A zero-filled record that releases itself.
+struct owned_setup {
+  camera_setup s{};
+  owned_setup() = default;
+  ~owned_setup() { release(s); }
+  owned_setup(const owned_setup&) = delete;
+  owned_setup& operator=(const owned_setup&) = delete;
+};
+
+}  // namespace quorlen_test
+
+#endif
