@@ -78,6 +78,32 @@ inline void release(camera_setup& setup) {
   setup = camera_setup{};
 }
 
+// Every field of the record as text, for comparing two records.
+inline std::string describe(const camera_setup& s) {
+  std::string out =
+      std::to_string(s.cfg_mode) + "|" + std::string(s.type, sizeof s.type) +
+      "|" + std::to_string(s.width) + "x" + std::to_string(s.height) + "|" +
+      std::to_string(s.bit_width) + "|" + std::to_string(s.format) + "|" +
+      std::to_string(s.i2c_mode) + "|" + std::to_string(s.i2c_addr) + "|" +
+      std::to_string(s.trans_lvl) + "\n";
+  for (std::uint32_t i = 0; i < s.entry_count; ++i) {
+    const register_entry& e = s.entries[i];
+    out += std::to_string(e.entry_type) + ":";
+    for (int v = 0; v < e.value_count; ++v) {
+      out += " " + std::to_string(e.values[v]);
+    }
+    out += "\n";
+  }
+  for (std::uint32_t i = 0; i < s.control_count; ++i) {
+    const control_entry& c = s.controls[i];
+    out += std::to_string(c.min_value) + " " + std::to_string(c.max_value) +
+           " " + std::to_string(c.step) + " " + std::to_string(c.def) + " " +
+           c.ctrl_name + "|" + c.func_name + "|" +
+           (c.code != nullptr ? c.code : "(no code)") + "\n";
+  }
+  return out;
+}
+
 // A zero-filled record that releases itself.
 struct owned_setup {
   camera_setup s{};
