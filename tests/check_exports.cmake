@@ -1,5 +1,5 @@
 # Fails unless the shared object defines exactly one dynamic symbol,
-# quorlen_parse_config.  Run with -DNM=... -DLIBRARY=...
+# quorlen_parse_config, and imports no output routine.  Run with -DNM=... -DLIBRARY=...
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
   OUTPUT_VARIABLE listing RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -16,3 +16,10 @@ if(NOT names STREQUAL "quorlen_parse_config")
   message(FATAL_ERROR "unexpected dynamic symbols:\n${listing}")
 endif()
 message(STATUS "exports exactly: ${names}")
+
+# Nothing in it may write to a stream.
+execute_process(COMMAND ${NM} -D --undefined-only ${LIBRARY}
+  OUTPUT_VARIABLE imports RESULT_VARIABLE status)
+if(imports MATCHES "[ \t](v?f?printf|puts|fputs|putchar|fputc|putc|fwrite|write|perror)(@|\n)")
+  message(FATAL_ERROR "the library imports an output routine:\n${imports}")
+endif()

@@ -1,0 +1,18 @@
+// The whole record as one JSON document.
+#ifndef QUORLEN_RECORD_JSON_H
+#define QUORLEN_RECORD_JSON_H
+
+#include <nlohmann/json.hpp>
+
+#include "quorlen_config_parser.h"
+
+namespace quorlen_tool {
+
+nlohmann::ordered_json record_json(const camera_setup& setup);
+
+// Releases what a parse stored in the record.
+void free_setup(camera_setup& setup);
+
+}  // namespace quorlen_tool
+
+#endif
