@@ -6,6 +6,12 @@
 namespace quorlen {
 namespace {
 
+// Whether count + extra elements of size bytes can be asked for without the
+// byte count wrapping, as it would first on 32-bit targets.
+bool fits(std::size_t count, std::size_t extra, std::size_t size) {
+  return count <= SIZE_MAX - extra && count + extra <= SIZE_MAX / size;
+}
+
 std::uint32_t section_code(setup_context& context, const char* section) {
   if (std::strcmp(section, context.cached_section) == 0) {
     return context.cached_code;
@@ -65,7 +71,7 @@ int new_control(setup_context& context) {
   if (count == 0 && setup.controls == nullptr) {
     controls = static_cast<control_entry*>(std::malloc(sizeof(control_entry)));
   } else {
-    if (count == UINT32_MAX || count >= SIZE_MAX / sizeof(control_entry)) {
+    if (count == UINT32_MAX || !fits(count, 1, sizeof(control_entry))) {
       return 0;
     }
     controls = static_cast<control_entry*>(
@@ -126,7 +132,7 @@ int register_line(camera_setup& setup, std::uint32_t section, const char* name,
     entries = static_cast<register_entry*>(
         std::malloc(ENTRY_GROWTH * sizeof(register_entry)));
   } else if (n % ENTRY_GROWTH == 0) {
-    if (n > SIZE_MAX / sizeof(register_entry) - ENTRY_GROWTH) return 0;
+    if (!fits(n, ENTRY_GROWTH, sizeof(register_entry))) return 0;
     entries = static_cast<register_entry*>(std::realloc(
         entries, (std::size_t{n} + ENTRY_GROWTH) * sizeof(register_entry)));
   }

@@ -1,0 +1,119 @@
+// Shared by the fuzz targets: parse helpers that record every event, and a
+// field-by-field comparison of two records.
+#ifndef QUORLEN_FUZZ_SUPPORT_H
+#define QUORLEN_FUZZ_SUPPORT_H
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "parser/line_sources.h"
+#include "setup/setup_internal.h"
+
+namespace quorlen_fuzz {
+
+// Passes each event on to the setup handler and appends it to a log.
+struct logging_context {
+  quorlen::setup_context setup;
+  std::string log;
+
+  static int handle(void* user, const char* section, const char* name,
+                    const char* value) {
+    auto* self = static_cast<logging_context*>(user);
+    self->log += section;
+    self->log += '\x1f';
+    self->log += name != nullptr ? name : "<null>";
+    self->log += '\x1f';
+    self->log += value != nullptr ? value : "<null>";
+    self->log += '\x1e';
+    return quorlen::setup_handler(&self->setup, section, name, value);
+  }
+};
+
+inline void check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+  }
+}
+
+inline bool same_record(const camera_setup& a, const camera_setup& b) {
+  if (a.cfg_mode != b.cfg_mode || std::memcmp(a.type, b.type, sizeof a.type) ||
+      a.width != b.width || a.height != b.height ||
+      a.bit_width != b.bit_width || a.format != b.format ||
+      a.i2c_mode != b.i2c_mode || a.i2c_addr != b.i2c_addr ||
+      a.trans_lvl != b.trans_lvl || a.entry_count != b.entry_count ||
+      a.control_count != b.control_count) {
+    return false;
+  }
+  for (std::uint32_t i = 0; i < a.entry_count; ++i) {
+    const register_entry& x = a.entries[i];
+    const register_entry& y = b.entries[i];
+    if (x.entry_type != y.entry_type || x.value_count != y.value_count ||
+        std::memcmp(x.values, y.values, sizeof x.values) != 0) {
+      return false;
+    }
+  }
+  for (std::uint32_t i = 0; i < a.control_count; ++i) {
+    const control_entry& x = a.controls[i];
+    const control_entry& y = b.controls[i];
+    if (x.min_value != y.min_value || x.max_value != y.max_value ||
+        x.step != y.step || x.def != y.def ||
+        std::memcmp(x.ctrl_name, y.ctrl_name, sizeof x.ctrl_name) ||
+        std::memcmp(x.func_name, y.func_name, sizeof x.func_name) ||
+        (x.code == nullptr) != (y.code == nullptr) ||
+        (x.code != nullptr && std::strcmp(x.code, y.code) != 0)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Everything a caller may read is readable and in its place.
+inline void check_consistent(const camera_setup& s) {
+  check(s.entry_count == 0 || s.entries != nullptr, "entries missing");
+  check(s.control_count == 0 || s.controls != nullptr, "controls missing");
+  check(std::memchr(s.type, '\0', sizeof s.type) != nullptr, "type unended");
+  for (std::uint32_t i = 0; i < s.entry_count; ++i) {
+    check(s.entries[i].value_count <= QUORLEN_MAX_VALUES, "value_count");
+  }
+  for (std::uint32_t i = 0; i < s.control_count; ++i) {
+    const control_entry& c = s.controls[i];
+    check(std::memchr(c.ctrl_name, '\0', sizeof c.ctrl_name) != nullptr,
+          "ctrl_name unended");
+    check(std::memchr(c.func_name, '\0', sizeof c.func_name) != nullptr,
+          "func_name unended");
+    if (c.code != nullptr) (void)std::strlen(c.code);
+  }
+}
+
+inline void release(camera_setup& s) {
+  for (std::uint32_t i = 0; i < s.control_count; ++i)
+    std::free(s.controls[i].code);
+  std::free(s.controls);
+  std::free(s.entries);
+  s = camera_setup{};
+}
+
+// Parses text (NUL-terminated) into the record through memory.
+inline int parse_from_text(const char* text, logging_context& context) {
+  return quorlen::parse_text(text, logging_context::handle, &context);
+}
+
+// Parses the same bytes through a stdio stream; -2 when none can be made.
+inline int parse_from_stream(const char* bytes, std::size_t size,
+                             logging_context& context) {
+  if (size == 0)
+    return quorlen::parse_text("", logging_context::handle, &context);
+  std::FILE* stream = fmemopen(const_cast<char*>(bytes), size, "r");
+  if (stream == nullptr) return -2;
+  int result =
+      quorlen::parse_open_stream(stream, logging_context::handle, &context);
+  std::fclose(stream);
+  return result;
+}
+
+}  // namespace quorlen_fuzz
+
+#endif
