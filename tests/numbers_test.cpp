@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -116,6 +119,39 @@ TEST(numbers, lookup_is_exact_and_ends_at_the_null_row) {
   EXPECT_EQ(quorlen::lookup_code(quorlen::register_key_codes, "VRCMD"), 2u);
   EXPECT_EQ(quorlen::lookup_code(quorlen::register_key_codes, "reg"), 0u);
   EXPECT_EQ(quorlen::lookup_code(quorlen::control_key_codes, ""), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The same choice of base, then the C library's own conversion.
+std::int64_t reference_int64(const char* text) {
+  const char* p = text;
+  while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+  int base = (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) ? 16 : 10;
+  return std::strtoll(p, nullptr, base);
+}
+
+TEST(numbers, conversion_agrees_with_strtoll) {
+  const char alphabet[] = "0123456789abcdefABCDEFxX+- \t,g9";
+  std::mt19937 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text;
+    const int length = static_cast<int>(random() % 24);
+    for (int k = 0; k < length; ++k) {
+      text += alphabet[random() % (sizeof alphabet - 1)];
+    }
+    if (random() % 4 == 0) text = "0x" + text;
+    ASSERT_EQ(quorlen::parse_int64(text.c_str()), reference_int64(text.c_str()))
+        << '"' << text << '"';
+    const std::int64_t wide = reference_int64(text.c_str());
+    const std::int32_t narrow =
+        wide > INT32_MAX
+            ? INT32_MAX
+            : (wide < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(wide));
+    ASSERT_EQ(quorlen::parse_int32(text.c_str()), narrow) << '"' << text << '"';
+  }
 }
 
 }  // namespace

@@ -21,9 +21,11 @@ bool has_byte_order_mark(const char* line) {
   return line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF';
 }
 
+// Copies at most size - 1 characters and terminates.
 void copy_cut(char* to, const char* from, std::size_t size) {
-  std::strncpy(to, from, size - 1);
-  to[size - 1] = '\0';
+  const std::size_t length = strnlen(from, size - 1);
+  std::memcpy(to, from, length);
+  to[length] = '\0';
 }
 
 // The text of one code block.  Once an allocation fails the block is dropped:
@@ -124,7 +126,7 @@ class engine {
       deliver(last_name_, start);
     } else if (first == '[') {
       section_header(start);
-    } else if (strcasecmp(start, BLOCK_START) == 0) {
+    } else if (first == '=' && strcasecmp(start, BLOCK_START) == 0) {
       code_block();
     } else {
       name_value(start);

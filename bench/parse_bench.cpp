@@ -1,0 +1,270 @@
+// Throughput of the parse against the floor (an fgets loop that does
+// nothing else) and against a hand-written std::getline parser.
+//   parse_bench [benchmark flags]     the benchmarks and their ratios
+//   parse_bench --peak-rss FILE       memory of one parse of FILE
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "generate.h"
+#include "parser/line_sources.h"
+#include "quorlen_config_parser.h"
+#include "setup/setup_internal.h"
+
+extern "C" {
+void* __real_malloc(std::size_t size);
+void* __real_realloc(void* p, std::size_t size);
+}
+
+namespace {
+
+// Allocations by the library, counted through the linker's --wrap.
+long allocations = 0;
+
+}  // namespace
+
+extern "C" void* __wrap_malloc(std::size_t size) {
+  ++allocations;
+  return __real_malloc(size);
+}
+extern "C" void* __wrap_realloc(void* p, std::size_t size) {
+  ++allocations;
+  return __real_realloc(p, size);
+}
+
+namespace {
+
+struct bench_file {
+  std::string path;
+  std::string text;
+  std::size_t lines;
+};
+
+// Files by size (MB) and by line count, written once to a temporary folder.
+const bench_file& file_for(std::size_t megabytes, std::size_t lines) {
+  static std::map<std::pair<std::size_t, std::size_t>, bench_file> files;
+  auto key = std::make_pair(megabytes, lines);
+  auto it = files.find(key);
+  if (it != files.end()) return it->second;
+  static std::string dir = [] {
+    char name[] = "/tmp/quorlen_benchXXXXXX";
+    if (mkdtemp(name) == nullptr) std::abort();
+    return std::string(name);
+  }();
+  bench_file f;
+  f.text = quorlen_bench::generate_config(megabytes * 1000 * 1000, lines);
+  f.lines = quorlen_bench::count_lines(f.text);
+  f.path = dir + "/" + std::to_string(megabytes) + "mb_" +
+           std::to_string(lines) + "lines.cfg";
+  std::ofstream(f.path, std::ios::binary) << f.text;
+  return files.emplace(key, std::move(f)).first->second;
+}
+
+void release(camera_setup& s) {
+  for (std::uint32_t i = 0; i < s.control_count; ++i)
+    std::free(s.controls[i].code);
+  std::free(s.controls);
+  std::free(s.entries);
+}
+
+void set_counters(benchmark::State& state, const bench_file& f) {
+  const auto runs = static_cast<double>(state.iterations());
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(runs * static_cast<double>(f.text.size())));
+  const double lines = runs * static_cast<double>(f.lines);
+  state.counters["lines/s"] =
+      benchmark::Counter(lines, benchmark::Counter::kIsRate);
+  state.counters["ns/line"] = benchmark::Counter(
+      lines * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+const bench_file& file_of(const benchmark::State& state) {
+  return file_for(static_cast<std::size_t>(state.range(0)),
+                  static_cast<std::size_t>(state.range(1)));
+}
+
+void floor_fgets(benchmark::State& state) {
+  const bench_file& f = file_of(state);
+  for (auto _ : state) {
+    std::FILE* file = std::fopen(f.path.c_str(), "r");
+    char line[200];
+    std::size_t count = 0;
+    while (std::fgets(line, sizeof line, file) != nullptr) ++count;
+    std::fclose(file);
+    benchmark::DoNotOptimize(count);
+  }
+  set_counters(state, f);
+}
+
+void product(benchmark::State& state) {
+  const bench_file& f = file_of(state);
+  long before = allocations;
+  for (auto _ : state) {
+    camera_setup setup{};
+    benchmark::DoNotOptimize(quorlen_parse_config(f.path.c_str(), &setup));
+    release(setup);
+  }
+  set_counters(state, f);
+  state.counters["allocs/parse"] = static_cast<double>(allocations - before) /
+                                   static_cast<double>(state.iterations());
+}
+
+void parse_text(benchmark::State& state) {
+  const bench_file& f = file_of(state);
+  for (auto _ : state) {
+    camera_setup setup{};
+    benchmark::DoNotOptimize(quorlen::parse_into(
+        &setup, [&](quorlen::entry_handler handler, void* user) {
+          return quorlen::parse_text(f.text.c_str(), handler, user);
+        }));
+    release(setup);
+  }
+  set_counters(state, f);
+}
+
+// What a user would otherwise write by hand: getline, trim, split, and keep
+// every (section, name, value).
+std::string trimmed(const std::string& s) {
+  const char* space = " \t\r\n";
+  std::size_t start = s.find_first_not_of(space);
+  if (start == std::string::npos) return "";
+  return s.substr(start, s.find_last_not_of(space) - start + 1);
+}
+
+void peer(benchmark::State& state) {
+  const bench_file& f = file_of(state);
+  for (auto _ : state) {
+    std::ifstream in(f.path);
+    std::vector<std::tuple<std::string, std::string, std::string>> items;
+    std::string line, section;
+    while (std::getline(in, line)) {
+      std::string text = trimmed(line);
+      if (text.empty() || text[0] == ';' || text[0] == '#' ||
+          text.compare(0, 2, "//") == 0) {
+        continue;
+      }
+      if (text[0] == '[') {
+        section = text.substr(1, text.find(']') - 1);
+        continue;
+      }
+      std::size_t separator = text.find_first_of("=:");
+      if (separator == std::string::npos) continue;
+      std::string value = text.substr(separator + 1);
+      std::size_t comment = value.find(" ;");
+      if (comment != std::string::npos) value.erase(comment);
+      items.emplace_back(section, trimmed(text.substr(0, separator)),
+                         trimmed(value));
+    }
+    benchmark::DoNotOptimize(items.data());
+  }
+  set_counters(state, f);
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+  for (long mb : {1, 10, 50}) b->Args({mb, 0});
+}
+void line_counts(benchmark::internal::Benchmark* b) {
+  for (long lines : {10000, 100000, 1000000, 4000000}) b->Args({0, lines});
+}
+
+BENCHMARK(floor_fgets)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(product)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(parse_text)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(peer)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(floor_fgets)->Apply(line_counts)->Unit(benchmark::kMillisecond);
+BENCHMARK(product)->Apply(line_counts)->Unit(benchmark::kMillisecond);
+
+// Keeps each run's time per iteration, to print the ratios at the end.
+class ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& run : runs) {
+      times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+  }
+  void print_ratios() const {
+    std::printf(
+        "\nratios (time of the first / time of the second; "
+        "throughput ratio is the inverse)\n");
+    for (const char* size : {"1/0", "10/0", "50/0"}) {
+      std::string s = size;
+      double floor = time("floor_fgets/" + s);
+      double prod = time("product/" + s);
+      double text = time("parse_text/" + s);
+      double hand = time("peer/" + s);
+      std::printf(
+          "%5s MB: product/floor throughput %.2f, parse_text/floor %.2f, "
+          "product/peer throughput %.2f\n",
+          s.substr(0, s.find('/')).c_str(), floor / prod, floor / text,
+          hand / prod);
+    }
+  }
+
+ private:
+  double time(const std::string& name) const {
+    auto it = times_.find(name);
+    return it != times_.end() ? it->second : 0.0;
+  }
+  std::map<std::string, double> times_;
+};
+
+// One parse of the file; prints the peak resident size beyond the start
+// and beyond the record's own arrays.
+int peak_rss(const char* path) {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const long start_kb = usage.ru_maxrss;
+  camera_setup setup{};
+  int result = quorlen_parse_config(path, &setup);
+  getrusage(RUSAGE_SELF, &usage);
+  const long peak_kb = usage.ru_maxrss;
+  std::size_t room =
+      setup.entry_count == 0 ? 0 : (setup.entry_count / 100 + 1) * 100;
+  std::size_t record = room * sizeof(register_entry) +
+                       setup.control_count * sizeof(control_entry);
+  for (std::uint32_t i = 0; i < setup.control_count; ++i) {
+    if (setup.controls[i].code != nullptr) {
+      record += std::strlen(setup.controls[i].code) + 1;
+    }
+  }
+  std::printf("peak RSS: result %d, %u entries, %u controls\n", result,
+              setup.entry_count, setup.control_count);
+  std::printf("  at start %ld KiB, after the parse %ld KiB\n", start_kb,
+              peak_kb);
+  std::printf("  record's own arrays %zu KiB\n", record / 1024);
+  std::printf("  beyond the record: %ld KiB\n",
+              peak_kb - start_kb - static_cast<long>(record / 1024));
+  release(setup);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--peak-rss") == 0) {
+    return peak_rss(argv[2]);
+  }
+  if (argc == 4 && std::strcmp(argv[1], "--generate") == 0) {
+    std::string text = quorlen_bench::generate_config(
+        std::strtoul(argv[3], nullptr, 10) * 1000 * 1000, 0);
+    std::ofstream(argv[2], std::ios::binary) << text;
+    return 0;
+  }
+  benchmark::Initialize(&argc, argv);
+  ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.print_ratios();
+  benchmark::Shutdown();
+  return 0;
+}
