@@ -1,10 +1,33 @@
-// One input into a fresh record, through memory and through a stream: the
-// results, the events and the records must be identical.
+// One input into a fresh record, through memory, through a stream and
+// through a file: the results, the events and the records must be
+// identical.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "fuzz_support.h"
+
+namespace {
+
+// One scratch file for the whole run, rewritten for each input.
+const char* scratch_path(const std::string& bytes) {
+  static std::string path = [] {
+    char name[] = "/tmp/quorlen_fuzzXXXXXX";
+    int fd = mkstemp(name);
+    quorlen_fuzz::check(fd >= 0, "no scratch file");
+    close(fd);
+    return std::string(name);
+  }();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  quorlen_fuzz::check(file != nullptr, "scratch file not writable");
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  return path.c_str();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
@@ -25,8 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
   check(r1 >= 0, "negative result from memory");
   check_consistent(a);
+
+  camera_setup f{};
+  logging_context from_file{quorlen::setup_context(&f), {}};
+  int r4 = quorlen::parse_path(scratch_path(text), logging_context::handle,
+                               &from_file);
+  check(r1 == r4, "text and file results differ");
+  check(from_text.log == from_file.log, "text and file events differ");
+  check(same_record(a, f), "text and file records differ");
   release(a);
   release(b);
+  release(f);
 
   // The raw bytes, NULs and all, through a stream.
   camera_setup c{};
