@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -78,6 +79,36 @@ TEST(line_sources, text_and_path_agree_on_every_configuration_file) {
     EXPECT_EQ(r1, r2);
     EXPECT_EQ(a, b);
   }
+}
+
+// Lines of every length up to 400, so that many of them cross the file
+// source's read blocks and the 199-character limit.
+TEST(line_sources, long_files_agree_across_read_blocks) {
+  std::mt19937 random(42);
+  const char alphabet[] = "ab =:;/[]|, \t0x19";
+  std::string text = "[register parameter]\n";
+  while (text.size() < 300000) {
+    const int length = static_cast<int>(random() % 400);
+    std::string line = random() % 2 ? "REG = " : "  ";
+    for (int i = 0; i < length; ++i) {
+      line += alphabet[random() % (sizeof alphabet - 1)];
+    }
+    text += line + (random() % 50 == 0 ? "\r\n" : "\n");
+  }
+  quorlen_test::temp_file file(text);
+  recorder from_text, from_path, from_stream;
+  const int expected =
+      quorlen::parse_text(text.c_str(), recorder::handle, &from_text);
+  EXPECT_EQ(quorlen::parse_path(file.path(), recorder::handle, &from_path),
+            expected);
+  std::FILE* stream = std::fopen(file.path(), "r");
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(quorlen::parse_open_stream(stream, recorder::handle, &from_stream),
+            expected);
+  std::fclose(stream);
+  EXPECT_GT(from_text.events.size(), 1000u);
+  EXPECT_EQ(from_path.events, from_text.events);
+  EXPECT_EQ(from_stream.events, from_text.events);
 }
 
 const char* const sample = "[s]\na = 1\n  more\nword\nb = 2";
