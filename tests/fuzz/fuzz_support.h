@@ -10,6 +10,7 @@
 
 #include "parser/line_sources.h"
 #include "setup/setup_internal.h"
+#include "test_support.h"
 
 namespace quorlen_fuzz {
 
@@ -88,13 +89,7 @@ inline void check_consistent(const camera_setup& s) {
   }
 }
 
-inline void release(camera_setup& s) {
-  for (std::uint32_t i = 0; i < s.control_count; ++i)
-    std::free(s.controls[i].code);
-  std::free(s.controls);
-  std::free(s.entries);
-  s = camera_setup{};
-}
+using quorlen_test::release;
 
 // Parses text (NUL-terminated) into the record through memory.
 inline int parse_from_text(const char* text, logging_context& context) {
