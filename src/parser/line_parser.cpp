@@ -21,11 +21,12 @@ bool has_byte_order_mark(const char* line) {
   return line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF';
 }
 
-// Copies at most size - 1 characters and terminates.
+// Copies at most size - 1 characters and terminates.  Names are short, so
+// a plain loop beats a call.
 void copy_cut(char* to, const char* from, std::size_t size) {
-  const std::size_t length = strnlen(from, size - 1);
-  std::memcpy(to, from, length);
-  to[length] = '\0';
+  const char* const last = to + size - 1;
+  while (to < last && *from != '\0') *to++ = *from++;
+  *to = '\0';
 }
 
 // The text of one code block.  Once an allocation fails the block is dropped:
@@ -160,10 +161,11 @@ class engine {
       return;
     }
     *separator = '\0';
-    char* name = trim_space_end(start);
-    char* value = separator + 1;
-    *find_stop_char(value, nullptr) = '\0';
-    value = trim_space_end(skip_space(value));
+    char* name = trim_space_end(start, separator);
+    char* value_end = find_stop_char(separator + 1, nullptr);
+    *value_end = '\0';
+    char* value = skip_space(separator + 1);
+    trim_space_end(value, value_end > value ? value_end : value);
     copy_cut(last_name_, name, sizeof last_name_);
     deliver(name, value);
   }

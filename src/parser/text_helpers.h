@@ -14,12 +14,17 @@ inline char* skip_space(char* text) {
   return text;
 }
 
-// Overwrites trailing white space with NUL; returns text.
-inline char* trim_space_end(char* text) {
+// Overwrites trailing white space with NUL, for a text whose terminator the
+// caller already knows; returns text.
+inline char* trim_space_end(char* text, char* end) {
   const space_class is_space;
-  char* end = text + std::strlen(text);
   while (end > text && is_space(end[-1])) *--end = '\0';
   return text;
+}
+
+// Overwrites trailing white space with NUL; returns text.
+inline char* trim_space_end(char* text) {
+  return trim_space_end(text, text + std::strlen(text));
 }
 
 // Returns the first position holding the terminator, one of stops (which may
@@ -39,7 +44,11 @@ inline char* find_stop_char(char* text, const char* stops) {
     if (whole_set) p += std::strcspn(p, candidates);
     const char c = *p;
     if (c == '\0') return p;
-    if (stops != nullptr && std::strchr(stops, c) != nullptr) return p;
+    if (stops != nullptr) {
+      for (const char* s = stops; *s != '\0'; ++s) {
+        if (c == *s) return p;
+      }
+    }
     if ((c == ';' || (c == '/' && p[1] == '/')) && p > text &&
         is_space(p[-1])) {
       return p;

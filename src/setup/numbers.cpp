@@ -25,53 +25,59 @@ unsigned digit_of(char c) {
   return digits.value[static_cast<unsigned char>(c)];
 }
 
+// The digits from p in the given base, saturating at limit; *end is set
+// past the last digit.  Up to 15 digits cannot overflow 64 bits in either
+// base, so only longer numbers pay for the bound check.
+std::uint64_t gather(const char* p, unsigned base, std::uint64_t limit,
+                     const char** end) {
+  const char* const first = p;
+  std::uint64_t magnitude = 0;
+  unsigned d;
+  while ((d = digit_of(*p)) < base) {
+    magnitude = magnitude * base + d;
+    ++p;
+  }
+  *end = p;
+  if (p - first <= 15) return magnitude;
+  magnitude = 0;
+  for (p = first; (d = digit_of(*p)) < base; ++p) {
+    if (__builtin_mul_overflow(magnitude, base, &magnitude) ||
+        __builtin_add_overflow(magnitude, d, &magnitude) || magnitude > limit) {
+      return limit;  // saturated, as strtoll does
+    }
+  }
+  return magnitude;
+}
+
 // Base 16 after a "0x" or "0X" prefix, base 10 otherwise (a leading 0 is not
 // octal), by strtoll's rules: in base 10 an optional sign, digits up to the
 // first character that is not one, 0 when there are none, and saturation at
 // the 64-bit bounds.  A sign before "0x" therefore means base 10.  Written
 // out rather than calling strtoll, which costs more than the rest of a line.
 // *end is set past the last character the number used.
-std::int64_t convert(const char* text, const char** end) {
-  const space_class is_space;
+std::int64_t convert(const char* text, const char** end,
+                     const space_class& is_space) {
   const char* p = text;
   while (is_space(*p)) ++p;
-  unsigned base = 10;
-  bool negative = false;
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-    base = 16;
-    // "0x" with no hex digit after it is just the number 0.
-    p += digit_of(p[2]) < 16 ? 2 : 1;
-  } else if (*p == '-' || *p == '+') {
-    negative = *p++ == '-';
-  }
-  // Up to 15 digits cannot overflow 64 bits in either base, so the bound
-  // is checked only for longer numbers.
-  std::uint64_t magnitude = 0;
-  int digits_seen = 0;
-  unsigned d;
-  while ((d = digit_of(*p)) < base && digits_seen < 15) {
-    magnitude = magnitude * base + d;
-    ++p;
-    ++digits_seen;
-  }
-  const std::uint64_t limit =
-      negative ? std::uint64_t{INT64_MAX} + 1 : std::uint64_t{INT64_MAX};
-  bool saturated = false;
-  for (; (d = digit_of(*p)) < base; ++p) {
-    // Once past the bound the value stays there.
-    if (saturated || __builtin_mul_overflow(magnitude, base, &magnitude) ||
-        __builtin_add_overflow(magnitude, d, &magnitude) || magnitude > limit) {
-      saturated = true;
+    if (digit_of(p[2]) >= 16) {  // "0x" without a hex digit is the number 0
+      *end = p + 1;
+      return 0;
     }
+    return static_cast<std::int64_t>(
+        gather(p + 2, 16, std::uint64_t{INT64_MAX}, end));
   }
-  *end = p;
-  if (saturated) return negative ? INT64_MIN : INT64_MAX;
-  if (negative) {
-    return magnitude == std::uint64_t{INT64_MAX} + 1
-               ? INT64_MIN
-               : -static_cast<std::int64_t>(magnitude);
+  const bool negative = *p == '-';
+  if (negative || *p == '+') ++p;
+  if (!negative) {
+    return static_cast<std::int64_t>(
+        gather(p, 10, std::uint64_t{INT64_MAX}, end));
   }
-  return static_cast<std::int64_t>(magnitude);
+  const std::uint64_t magnitude =
+      gather(p, 10, std::uint64_t{INT64_MAX} + 1, end);
+  return magnitude == std::uint64_t{INT64_MAX} + 1
+             ? INT64_MIN
+             : -static_cast<std::int64_t>(magnitude);
 }
 
 std::int32_t clamp32(std::int64_t value) {
@@ -84,7 +90,7 @@ std::int32_t clamp32(std::int64_t value) {
 
 std::int64_t parse_int64(const char* text) {
   const char* end;
-  return convert(text, &end);
+  return convert(text, &end, space_class());
 }
 
 // Saturates at the 32-bit bounds on every platform, as a 32-bit strtol does.
@@ -97,6 +103,7 @@ std::int32_t parse_int32(const char* text) {
 // stops at the ',' anyway, so the text needs no copy and no strtok state.
 // Pieces after the sixteenth are dropped.
 void parse_value_list(register_entry* entry, const char* text) {
+  const space_class is_space;
   unsigned count = 0;
   const char* p = text;
   while (*p != '\0') {
@@ -105,7 +112,7 @@ void parse_value_list(register_entry* entry, const char* text) {
       continue;
     }
     if (count < QUORLEN_MAX_VALUES) {
-      entry->values[count++] = clamp32(convert(p, &p));
+      entry->values[count++] = clamp32(convert(p, &p, is_space));
     }
     while (*p != ',' && *p != '\0') ++p;  // what follows the number
   }

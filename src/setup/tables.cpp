@@ -32,7 +32,11 @@ const code_row control_key_codes[] = {
 
 std::uint32_t lookup_code(const code_row* table, const char* key) {
   const code_row* row = table;
-  while (row->name != nullptr && std::strcmp(row->name, key) != 0) ++row;
+  // The first byte decides most rows without a call.
+  while (row->name != nullptr &&
+         (row->name[0] != key[0] || std::strcmp(row->name, key) != 0)) {
+    ++row;
+  }
   return row->code;
 }
 
