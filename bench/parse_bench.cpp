@@ -199,6 +199,7 @@ BENCHMARK(product)->Apply(line_counts)->Unit(benchmark::kMillisecond);
 // Keeps each run's time per iteration, to print the ratios at the end.
 class ratio_reporter : public benchmark::ConsoleReporter {
  public:
+  ratio_reporter() : ConsoleReporter(OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const auto& run : runs) {
@@ -215,6 +216,7 @@ class ratio_reporter : public benchmark::ConsoleReporter {
       double prod = time("product/" + s);
       double text = time("parse_text/" + s);
       double hand = time("peer/" + s);
+      if (floor <= 0 || prod <= 0 || text <= 0 || hand <= 0) continue;
       std::printf(
           "%5s MB: product/floor throughput %.2f, parse_text/floor %.2f, "
           "product/peer throughput %.2f\n",
