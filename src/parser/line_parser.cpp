@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -113,7 +114,7 @@ class engine {
  private:
   bool read() {
     if (reader_(line_, MAX_LINE, stream_) == nullptr) return false;
-    ++line_number_;
+    if (line_number_ < INT_MAX) ++line_number_;  // a 4 GiB file must not wrap
     return true;
   }
 
