@@ -15,15 +15,19 @@ TEST(text_helpers, trim_and_skip) {
 }
 
 TEST(text_helpers, find_stop_char_comment_only_after_space) {
+  using quorlen::stop_set;
+  constexpr auto none = stop_set::none;
+  constexpr auto sep = stop_set::separator;
+  constexpr auto close = stop_set::close_bracket;
   struct row {
     const char* text;
-    const char* stops;
+    quorlen::stop_set stops;
     std::size_t at;
   } rows[] = {
-      {"abc", nullptr, 3},   {"a;b", nullptr, 3},   {"a ;b", nullptr, 2},
-      {";b", nullptr, 2},    {"a //b", nullptr, 2}, {"a / /b", nullptr, 6},
-      {"a=b", "=:", 1},      {"a ;=b", "=:", 2},    {"a:b=c", "=:", 1},
-      {"a\t//", nullptr, 2}, {"a]b", "]", 1},       {"", "]", 0},
+      {"abc", none, 3},   {"a;b", none, 3},   {"a ;b", none, 2},
+      {";b", none, 2},    {"a //b", none, 2}, {"a / /b", none, 6},
+      {"a=b", sep, 1},      {"a ;=b", sep, 2},    {"a:b=c", sep, 1},
+      {"a\t//", none, 2}, {"a]b", close, 1},       {"", close, 0},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.text);

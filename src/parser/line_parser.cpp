@@ -87,10 +87,10 @@ class block_text {
 
 class engine {
  public:
-  engine(line_reader reader, void* stream, entry_handler handler, void* user,
+  engine(line_source next, void* source, entry_handler handler, void* user,
          const fault_observer* observer)
-      : reader_(reader),
-        stream_(stream),
+      : next_(next),
+        source_(source),
         handler_(handler),
         user_(user),
         observer_(observer) {
@@ -103,7 +103,7 @@ class engine {
     while (read()) {
       char* start = line_;
       if (line_number_ == 1 && has_byte_order_mark(line_)) start += 3;
-      trim_space_end(start);
+      trim_space_end(start, line_ + length_);
       start = skip_space(start);
       keep_for_observer(start);
       classify(start);
@@ -113,7 +113,8 @@ class engine {
 
  private:
   bool read() {
-    if (reader_(line_, MAX_LINE, stream_) == nullptr) return false;
+    line_ = next_(source_, &length_);
+    if (line_ == nullptr) return false;
     if (line_number_ < INT_MAX) ++line_number_;  // a 4 GiB file must not wrap
     return true;
   }
@@ -137,7 +138,7 @@ class engine {
 
   // "[a][b]" joins to the section "a||b"; only the first group must close.
   void section_header(char* start) {
-    char* close = find_stop_char(start + 1, "]");
+    char* close = find_stop_char(start + 1, stop_set::close_bracket);
     if (*close != ']') {
       record(fault_kind::unclosed_section);
       return;
@@ -145,7 +146,7 @@ class engine {
     while (close[1] == '[') {
       close[0] = '|';
       close[1] = '|';
-      close = find_stop_char(close + 1, "]");
+      close = find_stop_char(close + 1, stop_set::close_bracket);
       if (*close != ']') break;
     }
     *close = '\0';
@@ -156,14 +157,14 @@ class engine {
 
   // The first '=' or ':' splits the line; values may hold both.
   void name_value(char* start) {
-    char* separator = find_stop_char(start, "=:");
+    char* separator = find_stop_char(start, stop_set::separator);
     if (*separator != '=' && *separator != ':') {
       record(fault_kind::missing_separator);
       return;
     }
     *separator = '\0';
     char* name = trim_space_end(start, separator);
-    char* value_end = find_stop_char(separator + 1, nullptr);
+    char* value_end = find_stop_char(separator + 1, stop_set::none);
     *value_end = '\0';
     char* value = skip_space(separator + 1);
     trim_space_end(value, value_end > value ? value_end : value);
@@ -181,10 +182,10 @@ class engine {
         replace(fault_kind::block_unterminated, opened);
         return;
       }
-      trim_space_end(line_);
+      trim_space_end(line_, line_ + length_);
       char* first = skip_space(line_);
       keep_for_observer(first);
-      if (*first == '[' && *find_stop_char(first + 1, "]") == ']') {
+      if (*first == '[' && *find_stop_char(first + 1, stop_set::close_bracket) == ']') {
         replace(fault_kind::block_broken_off, opened);
         return;  // the header is consumed, not applied
       }
@@ -226,12 +227,13 @@ class engine {
     observer_->report(observer_->context, f);
   }
 
-  line_reader reader_;
-  void* stream_;
+  line_source next_;
+  void* source_;
   entry_handler handler_;
   void* user_;
   const fault_observer* observer_;
-  char line_[MAX_LINE];
+  char* line_ = nullptr;  // the line read last
+  std::size_t length_ = 0;
   char section_[MAX_SECTION];
   char last_name_[MAX_NAME];
   char shown_[MAX_LINE];
@@ -241,10 +243,34 @@ class engine {
 
 }  // namespace
 
+namespace {
+
+// An fgets-style reader seen as a line source.
+struct reader_source {
+  line_reader reader;
+  void* stream;
+  char buffer[MAX_LINE];
+
+  static char* next(void* self, std::size_t* length) {
+    auto* source = static_cast<reader_source*>(self);
+    char* line = source->reader(source->buffer, MAX_LINE, source->stream);
+    if (line != nullptr) *length = std::strlen(line);
+    return line;
+  }
+};
+
+}  // namespace
+
+int parse_lines(line_source next, void* source, entry_handler handler,
+                void* user, const fault_observer* observer) {
+  engine parser(next, source, handler, user, observer);
+  return parser.run();
+}
+
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
                 void* user, const fault_observer* observer) {
-  engine parser(reader, stream, handler, user, observer);
-  return parser.run();
+  reader_source source{reader, stream, {}};
+  return parse_lines(reader_source::next, &source, handler, user, observer);
 }
 
 }  // namespace quorlen

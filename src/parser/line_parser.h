@@ -4,6 +4,8 @@
 #ifndef QUORLEN_LINE_PARSER_H
 #define QUORLEN_LINE_PARSER_H
 
+#include <cstddef>
+
 namespace quorlen {
 
 constexpr int MAX_LINE = 200;    // line buffer: at most 199 characters a read
@@ -14,9 +16,19 @@ constexpr int MAX_NAME = 50;     // last name kept for continuation lines
 // stops after a newline (kept), always terminates, null at end of input.
 using line_reader = char* (*)(char* buffer, int size, void* stream);
 
+// The engine's own way of reading: the next line as a read with a
+// MAX_LINE-byte fgets buffer would deliver it, except that a final newline
+// may already be cut off (the engine trims it anyway).  Returns the line,
+// which the engine may change until the next call, and sets *length to its
+// length up to the first NUL; null at end of input.  Knowing the length
+// spares a scan of every line.
+using line_source = char* (*)(void* source, std::size_t* length);
+
 // Receives every event; returns nonzero to accept it, 0 to mark its line
 // faulty.  Section start: name and value null.  Pair: both set.  Code block:
-// name null, value the block's text.  The texts live only during the call.
+// name null, value the block's text.  The texts live only during the call;
+// the section text is the same buffer throughout a parse and changes only
+// just before a section start.
 using entry_handler = int (*)(void* user, const char* section, const char* name,
                               const char* value);
 
@@ -47,6 +59,8 @@ struct fault_observer {
 // a code block left open at the end of input or broken off by a section
 // header reports that line instead, whatever was recorded before.
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
+                void* user, const fault_observer* observer = nullptr);
+int parse_lines(line_source next, void* source, entry_handler handler,
                 void* user, const fault_observer* observer = nullptr);
 
 // Opens the file, parses it and closes it.  Returns -1 when the file cannot

@@ -22,63 +22,122 @@ int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
 
 namespace {
 
-// Hands out the lines of a file with the fgets contract, reading it in large
-// blocks: fgets locks and walks the stream on every call, which costs as much
-// as parsing the line.
+constexpr std::size_t LINE_ROOM = MAX_LINE - 1;  // characters a read takes
+
+// Where the first newline or NUL in p[0, limit) stands; limit for none.
+// A word at a time: the scan is a good part of a line's cost.  It reads up
+// to a word past p + limit, so the caller keeps that much initialised
+// memory there.
+std::size_t line_break(const char* p, std::size_t limit) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  using word = std::size_t;
+  constexpr word ones = ~word{0} / 0xFF;
+  constexpr word highs = ones << 7;
+  for (std::size_t i = 0; i < limit; i += sizeof(word)) {
+    word w;
+    std::memcpy(&w, p + i, sizeof w);
+    const word x = w ^ (ones * '\n');
+    // Exact for the lowest marked byte, which is all that is used.
+    const word found = ((w - ones) & ~w & highs) | ((x - ones) & ~x & highs);
+    if (found != 0) {
+      const std::size_t at =
+          i + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+      return at < limit ? at : limit;
+    }
+  }
+  return limit;
+#else
+  std::size_t at = 0;
+  while (at < limit && p[at] != '\n' && p[at] != '\0') ++at;
+  return at;
+#endif
+}
+
+// Hands out the lines of a file as fgets with a MAX_LINE buffer would,
+// reading it in large blocks and leaving each line where it lies: fgets
+// locks and walks the stream on every call, and a copy per line costs as
+// much again.  A line is terminated in place, over its newline; a line
+// without one has the byte after it covered, and put back before the next.
 class block_reader {
  public:
   explicit block_reader(std::FILE* file)
-      : file_(file), block_(static_cast<char*>(std::malloc(BLOCK_SIZE))) {}
+      : file_(file),
+        block_(static_cast<char*>(std::malloc(BLOCK_SIZE + PADDING))),
+        next_(block_),
+        end_(block_) {
+    if (block_ != nullptr) std::memset(block_, 0, PADDING);
+  }
   ~block_reader() { std::free(block_); }
   block_reader(const block_reader&) = delete;
   block_reader& operator=(const block_reader&) = delete;
 
   bool ok() const { return block_ != nullptr; }
 
-  static char* read(char* buffer, int size, void* self) {
-    return static_cast<block_reader*>(self)->line(buffer, size);
+  static char* next(void* self, std::size_t* length) {
+    return static_cast<block_reader*>(self)->line(length);
   }
 
  private:
   static constexpr std::size_t BLOCK_SIZE = 64 * 1024;
+  // The terminator of a line that ends the block, and the word-wide scan.
+  static constexpr std::size_t PADDING = 1 + sizeof(std::size_t);
 
-  char* line(char* buffer, int size) {
-    if (size < 2) return nullptr;
-    const std::size_t room = static_cast<std::size_t>(size) - 1;
-    std::size_t length = 0;
-    while (length < room) {
-      if (next_ == end_ && !refill()) break;
-      std::size_t count = static_cast<std::size_t>(end_ - next_);
-      if (count > room - length) count = room - length;
-      const void* newline = std::memchr(next_, '\n', count);
-      if (newline != nullptr) {
-        count = static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                         next_) +
-                1;
-      }
-      std::memcpy(buffer + length, next_, count);
-      length += count;
-      next_ += count;
-      if (newline != nullptr) break;
+  char* line(std::size_t* length) {
+    if (holding_) {
+      *next_ = held_;
+      holding_ = false;
     }
-    if (length == 0) return nullptr;
-    buffer[length] = '\0';
-    return buffer;
+    scan();
+    if (newline_ == nullptr && left_ < LINE_ROOM) {
+      // The line may go on past the block: keep its start, read more.
+      std::memmove(block_, next_, left_);
+      next_ = block_;
+      end_ = block_ + left_;
+      end_ += std::fread(end_, 1, BLOCK_SIZE - left_, file_);
+      std::memset(end_, 0, PADDING);
+      scan();
+    }
+    if (left_ == 0) return nullptr;
+    char* const line = next_;
+    *length = break_;
+    if (newline_ != nullptr) {
+      *newline_ = '\0';  // trimmed by the engine in any case
+      next_ = newline_ + 1;
+    } else {
+      next_ = line + limit_;
+      held_ = *next_;
+      holding_ = true;
+      *next_ = '\0';
+    }
+    return line;
   }
 
-  // A short block means the end of the file or a read error; the caller
-  // tells them apart with ferror.
-  bool refill() {
-    const std::size_t count = std::fread(block_, 1, BLOCK_SIZE, file_);
-    next_ = block_;
-    end_ = block_ + count;
-    return count > 0;
+  // Finds the end of the next read: the first NUL or newline, and the
+  // newline itself when a NUL comes first.
+  void scan() {
+    left_ = static_cast<std::size_t>(end_ - next_);
+    limit_ = left_ < LINE_ROOM ? left_ : LINE_ROOM;
+    break_ = line_break(next_, limit_);
+    newline_ = nullptr;
+    if (break_ < limit_) {
+      newline_ = next_[break_] == '\n'
+                     ? next_ + break_
+                     : static_cast<char*>(std::memchr(next_ + break_, '\n',
+                                                      limit_ - break_));
+    }
   }
 
   std::FILE* file_;
   char* block_;
-  const char* next_ = nullptr;
-  const char* end_ = nullptr;
+  char* next_;  // the unread bytes are [next_, end_)
+  char* end_;
+  char held_ = '\0';
+  bool holding_ = false;
+  // What scan() found.
+  std::size_t left_ = 0;
+  std::size_t limit_ = 0;
+  std::size_t break_ = 0;
+  char* newline_ = nullptr;
 };
 
 }  // namespace
@@ -91,7 +150,7 @@ int parse_path(const char* path, entry_handler handler, void* user,
   int result;
   block_reader reader(file);
   if (reader.ok()) {
-    result = parse_lines(block_reader::read, &reader, handler, user, observer);
+    result = parse_lines(block_reader::next, &reader, handler, user, observer);
     if (std::ferror(file)) result = -1;
   } else {
     result = parse_open_stream(file, handler, user, observer);
@@ -100,29 +159,53 @@ int parse_path(const char* path, entry_handler handler, void* user,
   return result;
 }
 
+namespace {
+
+// Copies the next line of the text, at most room characters, into buffer;
+// returns how many were copied.
+std::size_t take_text_line(text_cursor& cursor, char* buffer,
+                           std::size_t room) {
+  std::size_t count = cursor.left < room ? cursor.left : room;
+  const void* newline = std::memchr(cursor.next, '\n', count);
+  if (newline != nullptr) {
+    count = static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                     cursor.next) +
+            1;
+  }
+  std::memcpy(buffer, cursor.next, count);
+  buffer[count] = '\0';
+  cursor.next += count;
+  cursor.left -= count;
+  return count;
+}
+
+// A text without NUL bytes as a line source.
+struct text_source {
+  text_cursor cursor;
+  char buffer[MAX_LINE];
+
+  static char* next(void* self, std::size_t* length) {
+    auto* source = static_cast<text_source*>(self);
+    if (source->cursor.left == 0) return nullptr;
+    *length = take_text_line(source->cursor, source->buffer, LINE_ROOM);
+    return source->buffer;
+  }
+};
+
+}  // namespace
+
 char* read_text_line(char* buffer, int size, void* stream) {
   auto* cursor = static_cast<text_cursor*>(stream);
   if (cursor->left == 0 || size < 2) return nullptr;
-  std::size_t room = static_cast<std::size_t>(size) - 1;
-  std::size_t count = cursor->left < room ? cursor->left : room;
-  const void* newline = std::memchr(cursor->next, '\n', count);
-  if (newline != nullptr) {
-    count = static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                     cursor->next) +
-            1;
-  }
-  std::memcpy(buffer, cursor->next, count);
-  buffer[count] = '\0';
-  cursor->next += count;
-  cursor->left -= count;
+  take_text_line(*cursor, buffer, static_cast<std::size_t>(size) - 1);
   return buffer;
 }
 
 int parse_text(const char* text, entry_handler handler, void* user,
                const fault_observer* observer) {
   if (text == nullptr) text = "";
-  text_cursor cursor{text, std::strlen(text)};
-  return parse_lines(read_text_line, &cursor, handler, user, observer);
+  text_source source{{text, std::strlen(text)}, {}};
+  return parse_lines(text_source::next, &source, handler, user, observer);
 }
 
 }  // namespace quorlen

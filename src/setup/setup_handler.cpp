@@ -12,16 +12,14 @@ bool fits(std::size_t count, std::size_t extra, std::size_t size) {
   return count <= SIZE_MAX - extra && count + extra <= SIZE_MAX / size;
 }
 
-std::uint32_t section_code(setup_context& context, const char* section) {
-  if (std::strcmp(section, context.cached_section) == 0) {
-    return context.cached_code;
-  }
-  std::uint32_t code = lookup_code(section_codes, section);
-  if (std::strlen(section) < sizeof context.cached_section) {
-    std::strcpy(context.cached_section, section);
-    context.cached_code = code;
-  }
-  return code;
+// The section's code is looked up when it starts and kept while the events
+// carry the same text, which the engine does not change between starts.
+std::uint32_t section_code(setup_context& context, const char* section,
+                           bool starts) {
+  if (!starts && section == context.section_text) return context.section_code;
+  context.section_text = section;
+  context.section_code = lookup_code(section_codes, section);
+  return context.section_code;
 }
 
 // Keys are compared exactly; the first match acts.
@@ -149,9 +147,11 @@ int register_line(camera_setup& setup, std::uint32_t section, const char* name,
 int dispatch(setup_context& context, const char* section, const char* name,
              const char* value) {
   if (context.setup == nullptr) return 0;
-  std::uint32_t code = section_code(context, section != nullptr ? section : "");
+  const bool starts = name == nullptr && value == nullptr;
+  std::uint32_t code =
+      section_code(context, section != nullptr ? section : "", starts);
   if (code == 0) return 1;  // unknown section, or none yet
-  if (name == nullptr && value == nullptr) {
+  if (starts) {
     return code == CONTROL_SECTION ? new_control(context) : 1;
   }
   if (code == CONTROL_SECTION) return control_event(context, name, value);

@@ -39,9 +39,9 @@ struct setup_context {
   // False while the newest control section could not be stored, so its keys
   // never land in an older control.
   bool control_open = false;
-  // The last section looked up, since consecutive events share it.
-  char cached_section[64] = "";
-  std::uint32_t cached_code = 0;
+  // The section text of the last event and its code.
+  const char* section_text = nullptr;
+  std::uint32_t section_code = 0;
 };
 
 // The entry_handler for a setup_context.

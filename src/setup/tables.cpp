@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "setup_internal.h"
 
 namespace quorlen {
@@ -30,13 +28,24 @@ const code_row control_key_codes[] = {
     {"CTRL_NAME", 5}, {"FUNC_NAME", 6}, {nullptr, 0},
 };
 
+namespace {
+
+// Names are short and most differ in their first bytes, so a plain loop
+// beats a call to strcmp.
+bool same_text(const char* a, const char* b) {
+  while (*a == *b) {
+    if (*a == '\0') return true;
+    ++a;
+    ++b;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::uint32_t lookup_code(const code_row* table, const char* key) {
   const code_row* row = table;
-  // The first byte decides most rows without a call.
-  while (row->name != nullptr &&
-         (row->name[0] != key[0] || std::strcmp(row->name, key) != 0)) {
-    ++row;
-  }
+  while (row->name != nullptr && !same_text(row->name, key)) ++row;
   return row->code;
 }
 
