@@ -111,6 +111,53 @@ TEST(line_sources, long_files_agree_across_read_blocks) {
   EXPECT_EQ(from_stream.events, from_text.events);
 }
 
+// The file source reads in 64 KiB blocks and cuts lines in place; fgets
+// over the same file is the reference, NUL bytes and block edges included.
+TEST(line_sources, file_reads_match_fgets_at_block_edges_and_nul_bytes) {
+  constexpr std::size_t block = 64 * 1024;
+  // A filler of short lines that ends exactly at offset, then the tail.
+  auto at_offset = [](std::size_t offset, const std::string& tail) {
+    std::string text = "[register parameter]\n";
+    while (text.size() + 16 < offset) text += "REG = 0x10, 0x2\n";
+    text += std::string(offset - text.size() - 1, ' ') + "\n";
+    return text + tail;
+  };
+  std::mt19937 random(7);
+  std::string noisy = "[register parameter]\n";
+  const char alphabet[] = "ab =:;/[]|,\t0x1\r\n\n\n";
+  while (noisy.size() < 3 * block) {
+    noisy += random() % 9 == 0 ? '\0' : alphabet[random() % 18];
+  }
+  const std::string rows[] = {
+      at_offset(block - 1, "REG = 1\nREG = 2\n"),
+      at_offset(block, "REG = 1\nREG = 2\n"),
+      at_offset(block + 1, "REG = 1\nREG = 2\n"),
+      at_offset(block - 3, std::string("RE\0G = 1\nREG = 2\n", 17)),
+      at_offset(block - 100, "REG = " + std::string(300, '7') + "\nREG=3\n"),
+      at_offset(block - 199, "REG = " + std::string(193, '5') + "\nREG=4"),
+      at_offset(block - 2, "REG = 9"),
+      at_offset(block, ""),
+      std::string(block, 'x'),
+      std::string(block - 1, '\0') + "\nREG = 1",
+      noisy,
+      noisy + "\n",
+  };
+  for (std::size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+    SCOPED_TRACE(i);
+    quorlen_test::temp_file file(rows[i]);
+    recorder from_path, from_stream;
+    const int by_path =
+        quorlen::parse_path(file.path(), recorder::handle, &from_path);
+    std::FILE* stream = std::fopen(file.path(), "r");
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(quorlen::parse_open_stream(stream, recorder::handle,
+                                         &from_stream),
+              by_path);
+    std::fclose(stream);
+    EXPECT_EQ(from_path.events, from_stream.events);
+  }
+}
+
 const char* const sample = "[s]\na = 1\n  more\nword\nb = 2";
 
 TEST(line_sources, open_stream_from_memory_and_from_a_pipe) {

@@ -28,7 +28,7 @@ unsigned digit_of(char c) {
 // The digits from p in the given base, saturating at limit; *end is set
 // past the last digit.  Up to 15 digits cannot overflow 64 bits in either
 // base, so only longer numbers pay for the bound check.
-std::uint64_t gather(const char* p, unsigned base, std::uint64_t limit,
+[[gnu::always_inline]] inline std::uint64_t gather(const char* p, unsigned base, std::uint64_t limit,
                      const char** end) {
   const char* const first = p;
   std::uint64_t magnitude = 0;
@@ -55,7 +55,7 @@ std::uint64_t gather(const char* p, unsigned base, std::uint64_t limit,
 // the 64-bit bounds.  A sign before "0x" therefore means base 10.  Written
 // out rather than calling strtoll, which costs more than the rest of a line.
 // *end is set past the last character the number used.
-std::int64_t convert(const char* text, const char** end,
+[[gnu::always_inline]] inline std::int64_t convert(const char* text, const char** end,
                      const space_class& is_space) {
   const char* p = text;
   while (is_space(*p)) ++p;
