@@ -163,13 +163,17 @@ class engine {
       return;
     }
     *separator = '\0';
-    char* name = trim_space_end(start, separator);
+    char* name_end = cut_space_end(start, separator);
     char* value_end = find_stop_char(separator + 1, stop_set::none);
     *value_end = '\0';
     char* value = skip_space(separator + 1);
     trim_space_end(value, value_end > value ? value_end : value);
-    copy_cut(last_name_, name, sizeof last_name_);
-    deliver(name, value);
+    // The name holds no NUL, so its length is known without a scan.
+    std::size_t length = static_cast<std::size_t>(name_end - start);
+    if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
+    std::memcpy(last_name_, start, length);
+    last_name_[length] = '\0';
+    deliver(start, value);
   }
 
   // Reads the block's lines verbatim up to the end marker.

@@ -15,10 +15,16 @@ inline char* skip_space(char* text) {
 }
 
 // Overwrites trailing white space with NUL, for a text whose terminator the
-// caller already knows; returns text.
-inline char* trim_space_end(char* text, char* end) {
+// caller already knows; returns the new terminator.
+inline char* cut_space_end(char* text, char* end) {
   const space_class is_space;
   while (end > text && is_space(end[-1])) *--end = '\0';
+  return end;
+}
+
+// The same, returning text.
+inline char* trim_space_end(char* text, char* end) {
+  cut_space_end(text, end);
   return text;
 }
 
