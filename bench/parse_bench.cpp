@@ -290,9 +290,9 @@ class ratio_reporter : public benchmark::ConsoleReporter {
   // ns a line for the line-count series; "parse" is the product less the
   // record_only run, i.e. what is not the record's memory.
   void print_cost_per_line() const {
-    std::printf(
-        "\ncost per line (ns)\n%9s %7s %8s %8s %7s %11s %9s\n", "lines",
-        "floor", "product", "record", "parse", "product/10k", "parse/10k");
+    std::printf("\ncost per line (ns)\n%9s %7s %8s %8s %7s %11s %9s\n", "lines",
+                "floor", "product", "record", "parse", "product/10k",
+                "parse/10k");
     double first_product = 0, first_parse = 0;
     for (const char* count : {"10000", "100000", "1000000", "4000000"}) {
       const std::string s = std::string("0/") + count;
@@ -309,8 +309,7 @@ class ratio_reporter : public benchmark::ConsoleReporter {
       }
       std::printf("%9s %7.1f %8.1f %8.1f %7.1f %11.2f %9.2f\n", count,
                   time("floor_fgets/" + s) * per_ms, product_ns, record_ns,
-                  parse_ns, product_ns / first_product,
-                  parse_ns / first_parse);
+                  parse_ns, product_ns / first_product, parse_ns / first_parse);
     }
   }
 

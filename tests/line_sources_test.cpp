@@ -150,9 +150,9 @@ TEST(line_sources, file_reads_match_fgets_at_block_edges_and_nul_bytes) {
         quorlen::parse_path(file.path(), recorder::handle, &from_path);
     std::FILE* stream = std::fopen(file.path(), "r");
     ASSERT_NE(stream, nullptr);
-    EXPECT_EQ(quorlen::parse_open_stream(stream, recorder::handle,
-                                         &from_stream),
-              by_path);
+    EXPECT_EQ(
+        quorlen::parse_open_stream(stream, recorder::handle, &from_stream),
+        by_path);
     std::fclose(stream);
     EXPECT_EQ(from_path.events, from_stream.events);
   }

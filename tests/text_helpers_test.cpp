@@ -26,8 +26,8 @@ TEST(text_helpers, find_stop_char_comment_only_after_space) {
   } rows[] = {
       {"abc", none, 3},   {"a;b", none, 3},   {"a ;b", none, 2},
       {";b", none, 2},    {"a //b", none, 2}, {"a / /b", none, 6},
-      {"a=b", sep, 1},      {"a ;=b", sep, 2},    {"a:b=c", sep, 1},
-      {"a\t//", none, 2}, {"a]b", close, 1},       {"", close, 0},
+      {"a=b", sep, 1},    {"a ;=b", sep, 2},  {"a:b=c", sep, 1},
+      {"a\t//", none, 2}, {"a]b", close, 1},  {"", close, 0},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.text);

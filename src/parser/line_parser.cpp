@@ -189,7 +189,8 @@ class engine {
       trim_space_end(line_, line_ + length_);
       char* first = skip_space(line_);
       keep_for_observer(first);
-      if (*first == '[' && *find_stop_char(first + 1, stop_set::close_bracket) == ']') {
+      if (*first == '[' &&
+          *find_stop_char(first + 1, stop_set::close_bracket) == ']') {
         replace(fault_kind::block_broken_off, opened);
         return;  // the header is consumed, not applied
       }

@@ -28,7 +28,7 @@ constexpr std::size_t LINE_ROOM = MAX_LINE - 1;  // characters a read takes
 // A word at a time: the scan is a good part of a line's cost.  It reads up
 // to a word past p + limit, so the caller keeps that much initialised
 // memory there.
-std::size_t line_break(const char* p, std::size_t limit) {
+inline std::size_t line_break(const char* p, std::size_t limit) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   using word = std::size_t;
   constexpr word ones = ~word{0} / 0xFF;
@@ -82,49 +82,65 @@ class block_reader {
   // The terminator of a line that ends the block, and the word-wide scan.
   static constexpr std::size_t PADDING = 1 + sizeof(std::size_t);
 
+  // The common case inline and small; everything else apart.
   char* line(std::size_t* length) {
+    if (!holding_) {
+      char* const line = next_;
+      const std::size_t left = static_cast<std::size_t>(end_ - line);
+      const std::size_t limit = left < LINE_ROOM ? left : LINE_ROOM;
+      const std::size_t at = line_break(line, limit);
+      if (at < limit && line[at] == '\n') {
+        line[at] = '\0';  // trimmed by the engine in any case
+        next_ = line + at + 1;
+        *length = at;
+        return line;
+      }
+    }
+    return other_line(length);
+  }
+
+  [[gnu::noinline]] char* other_line(std::size_t* length) {
     if (holding_) {
       *next_ = held_;
       holding_ = false;
     }
-    scan();
-    if (newline_ == nullptr && left_ < LINE_ROOM) {
-      // The line may go on past the block: keep its start, read more.
-      std::memmove(block_, next_, left_);
-      next_ = block_;
-      end_ = block_ + left_;
-      end_ += std::fread(end_, 1, BLOCK_SIZE - left_, file_);
-      std::memset(end_, 0, PADDING);
-      scan();
+    for (bool refilled = false;; refilled = true) {
+      char* const line = next_;
+      const std::size_t left = static_cast<std::size_t>(end_ - line);
+      const std::size_t limit = left < LINE_ROOM ? left : LINE_ROOM;
+      const std::size_t at = line_break(line, limit);
+      char* const newline =
+          at < limit
+              ? static_cast<char*>(std::memchr(line + at, '\n', limit - at))
+              : nullptr;
+      if (newline == nullptr && left < LINE_ROOM && !refilled) {
+        refill();  // the line may go on past the block
+        continue;
+      }
+      if (left == 0) return nullptr;
+      *length = at;  // where a NUL or the newline stands
+      if (newline != nullptr) {
+        *newline = '\0';
+        next_ = newline + 1;
+      } else {  // the read ends without a newline
+        next_ = line + limit;
+        held_ = *next_;
+        holding_ = true;
+        *next_ = '\0';
+      }
+      return line;
     }
-    if (left_ == 0) return nullptr;
-    char* const line = next_;
-    *length = break_;
-    if (newline_ != nullptr) {
-      *newline_ = '\0';  // trimmed by the engine in any case
-      next_ = newline_ + 1;
-    } else {
-      next_ = line + limit_;
-      held_ = *next_;
-      holding_ = true;
-      *next_ = '\0';
-    }
-    return line;
   }
 
-  // Finds the end of the next read: the first NUL or newline, and the
-  // newline itself when a NUL comes first.
-  void scan() {
-    left_ = static_cast<std::size_t>(end_ - next_);
-    limit_ = left_ < LINE_ROOM ? left_ : LINE_ROOM;
-    break_ = line_break(next_, limit_);
-    newline_ = nullptr;
-    if (break_ < limit_) {
-      newline_ = next_[break_] == '\n'
-                     ? next_ + break_
-                     : static_cast<char*>(std::memchr(next_ + break_, '\n',
-                                                      limit_ - break_));
-    }
+  // Keeps the unread bytes and reads after them; a short read is the end
+  // of the file or an error, told apart by the caller with ferror.
+  void refill() {
+    const std::size_t left = static_cast<std::size_t>(end_ - next_);
+    std::memmove(block_, next_, left);
+    next_ = block_;
+    end_ = block_ + left;
+    end_ += std::fread(end_, 1, BLOCK_SIZE - left, file_);
+    std::memset(end_, 0, PADDING);
   }
 
   std::FILE* file_;
@@ -133,11 +149,6 @@ class block_reader {
   char* end_;
   char held_ = '\0';
   bool holding_ = false;
-  // What scan() found.
-  std::size_t left_ = 0;
-  std::size_t limit_ = 0;
-  std::size_t break_ = 0;
-  char* newline_ = nullptr;
 };
 
 }  // namespace

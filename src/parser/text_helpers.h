@@ -72,12 +72,27 @@ inline unsigned mark_of(char c) {
 // look-up a byte: this scan is most of the cost of a line.
 inline char* find_stop_char(char* text, stop_set stops) {
   const space_class is_space;
-  const unsigned stop_marks =
-      static_cast<unsigned>(stops) | detail::MARK_END;
+  const unsigned stop_marks = static_cast<unsigned>(stops) | detail::MARK_END;
   const unsigned wanted = stop_marks | detail::MARK_COMMENT;
   for (char* p = text;; ++p) {
     unsigned mark;
-    while (((mark = detail::mark_of(*p)) & wanted) == 0) ++p;
+    // Four bytes a round; a byte is read only after the one before it
+    // turned out not to be the terminator.
+    for (;; p += 4) {
+      if (((mark = detail::mark_of(p[0])) & wanted) != 0) break;
+      if (((mark = detail::mark_of(p[1])) & wanted) != 0) {
+        p += 1;
+        break;
+      }
+      if (((mark = detail::mark_of(p[2])) & wanted) != 0) {
+        p += 2;
+        break;
+      }
+      if (((mark = detail::mark_of(p[3])) & wanted) != 0) {
+        p += 3;
+        break;
+      }
+    }
     if ((mark & stop_marks) != 0) return p;
     if ((*p == ';' || p[1] == '/') && p > text && is_space(p[-1])) return p;
   }

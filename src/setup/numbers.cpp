@@ -28,8 +28,9 @@ unsigned digit_of(char c) {
 // The digits from p in the given base, saturating at limit; *end is set
 // past the last digit.  Up to 15 digits cannot overflow 64 bits in either
 // base, so only longer numbers pay for the bound check.
-[[gnu::always_inline]] inline std::uint64_t gather(const char* p, unsigned base, std::uint64_t limit,
-                     const char** end) {
+[[gnu::always_inline]] inline std::uint64_t gather(const char* p, unsigned base,
+                                                   std::uint64_t limit,
+                                                   const char** end) {
   const char* const first = p;
   std::uint64_t magnitude = 0;
   unsigned d;
@@ -55,8 +56,8 @@ unsigned digit_of(char c) {
 // the 64-bit bounds.  A sign before "0x" therefore means base 10.  Written
 // out rather than calling strtoll, which costs more than the rest of a line.
 // *end is set past the last character the number used.
-[[gnu::always_inline]] inline std::int64_t convert(const char* text, const char** end,
-                     const space_class& is_space) {
+[[gnu::always_inline]] inline std::int64_t convert(
+    const char* text, const char** end, const space_class& is_space) {
   const char* p = text;
   while (is_space(*p)) ++p;
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
