@@ -257,8 +257,14 @@ class ratio_reporter : public benchmark::ConsoleReporter {
   ratio_reporter() : ConsoleReporter(OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
+    // With repetitions the median stands for the run: this machine's
+    // timings vary by a fifth from one run to the next.
     for (const auto& run : runs) {
-      times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+      if (run.run_type == Run::RT_Iteration) {
+        times_.emplace(run.run_name.str(), run.GetAdjustedRealTime());
+      } else if (run.aggregate_name == "median") {
+        times_[run.run_name.str()] = run.GetAdjustedRealTime();
+      }
     }
   }
   void print_ratios() const {
