@@ -8,9 +8,11 @@ namespace {
 
 TEST(text_helpers, trim_and_skip) {
   char text[] = " \t a b \r\n\v\f";
-  EXPECT_STREQ(quorlen::skip_space(quorlen::trim_space_end(text)), "a b");
+  EXPECT_EQ(quorlen::trim_space_end(text, text + sizeof text - 1), text + 6);
+  EXPECT_STREQ(quorlen::skip_space(text), "a b");
   char blank[] = " \n ";
-  EXPECT_STREQ(quorlen::trim_space_end(blank), "");
+  EXPECT_EQ(quorlen::trim_space_end(blank, blank + 3), blank);
+  EXPECT_STREQ(blank, "");
   EXPECT_EQ(*quorlen::skip_space(blank), '\0');
 }
 

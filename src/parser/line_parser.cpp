@@ -163,7 +163,7 @@ class engine {
       return;
     }
     *separator = '\0';
-    char* name_end = cut_space_end(start, separator);
+    char* name_end = trim_space_end(start, separator);
     char* value_end = find_stop_char(separator + 1, stop_set::none);
     *value_end = '\0';
     char* value = skip_space(separator + 1);

@@ -2,8 +2,6 @@
 #ifndef QUORLEN_TEXT_HELPERS_H
 #define QUORLEN_TEXT_HELPERS_H
 
-#include <cstring>
-
 #include "char_class.h"
 
 namespace quorlen {
@@ -16,21 +14,10 @@ inline char* skip_space(char* text) {
 
 // Overwrites trailing white space with NUL, for a text whose terminator the
 // caller already knows; returns the new terminator.
-inline char* cut_space_end(char* text, char* end) {
+inline char* trim_space_end(char* text, char* end) {
   const space_class is_space;
   while (end > text && is_space(end[-1])) *--end = '\0';
   return end;
-}
-
-// The same, returning text.
-inline char* trim_space_end(char* text, char* end) {
-  cut_space_end(text, end);
-  return text;
-}
-
-// Overwrites trailing white space with NUL; returns text.
-inline char* trim_space_end(char* text) {
-  return trim_space_end(text, text + std::strlen(text));
 }
 
 // What, besides the terminator and inline comments, ends a scan.

@@ -45,11 +45,7 @@ bool same_text(const char* a, const char* b) {
 
 std::uint32_t lookup_code(const code_row* table, const char* key) {
   const code_row* row = table;
-  // The first byte decides most rows.
-  while (row->name != nullptr &&
-         (row->name[0] != key[0] || !same_text(row->name, key))) {
-    ++row;
-  }
+  while (row->name != nullptr && !same_text(row->name, key)) ++row;
   return row->code;
 }
 
