@@ -207,7 +207,7 @@ struct fault_log {
 
 TEST(line_parser, observer_sees_every_fault_without_changing_the_result) {
   fault_log log;
-  quorlen::fault_observer observer{fault_log::report, &log};
+  quorlen::parse_observer observer{fault_log::report, &log};
   recorder rec;
   rec.refuse = {2};
   const std::string text =

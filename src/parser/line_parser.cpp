@@ -88,7 +88,7 @@ class block_text {
 class engine {
  public:
   engine(line_source next, void* source, entry_handler handler, void* user,
-         const fault_observer* observer)
+         const parse_observer* observer)
       : next_(next),
         source_(source),
         handler_(handler),
@@ -121,25 +121,36 @@ class engine {
 
   // The first rule that applies wins.
   void classify(char* start) {
+    line_facts facts{line_number_, line_, start,  line_kind::blank,
+                     nullptr,      false, nullptr};
     char first = *start;
-    if (first == '\0' || first == ';' || first == '#') return;
-    if (first == '/' && start[1] == '/') return;
+    if (first == '\0') return note(facts);
+    if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
+      facts.kind = line_kind::comment;
+      return note(facts);
+    }
     if (last_name_[0] != '\0' && start > line_) {
       // An indented line continues the last name's value, taken whole.
+      facts.kind = line_kind::continuation;
+      note(facts);
       deliver(last_name_, start);
     } else if (first == '[') {
-      section_header(start);
+      section_header(start, facts);
     } else if (first == '=' && strcasecmp(start, BLOCK_START) == 0) {
+      facts.kind = line_kind::block_start;
+      note(facts);
       code_block();
     } else {
-      name_value(start);
+      name_value(start, facts);
     }
   }
 
   // "[a][b]" joins to the section "a||b"; only the first group must close.
-  void section_header(char* start) {
+  void section_header(char* start, line_facts& facts) {
     char* close = find_stop_char(start + 1, stop_set::close_bracket);
     if (*close != ']') {
+      facts.kind = line_kind::faulty;
+      note(facts);
       record(fault_kind::unclosed_section);
       return;
     }
@@ -147,24 +158,34 @@ class engine {
       close[0] = '|';
       close[1] = '|';
       close = find_stop_char(close + 1, stop_set::close_bracket);
-      if (*close != ']') break;
+      if (*close != ']') {
+        facts.open_group = true;
+        break;
+      }
     }
+    facts.kind = line_kind::section_header;
+    facts.close = close;
     *close = '\0';
     copy_cut(section_, start + 1, sizeof section_);
     last_name_[0] = '\0';
+    note(facts);
     deliver(nullptr, nullptr);
   }
 
   // The first '=' or ':' splits the line; values may hold both.
-  void name_value(char* start) {
+  void name_value(char* start, line_facts& facts) {
     char* separator = find_stop_char(start, stop_set::separator);
     if (*separator != '=' && *separator != ':') {
+      facts.kind = line_kind::faulty;
+      note(facts);
       record(fault_kind::missing_separator);
       return;
     }
     *separator = '\0';
     char* name_end = trim_space_end(start, separator);
     char* value_end = find_stop_char(separator + 1, stop_set::none);
+    facts.kind = line_kind::pair;
+    facts.value_end = value_end;
     *value_end = '\0';
     char* value = skip_space(separator + 1);
     trim_space_end(value, value_end > value ? value_end : value);
@@ -173,6 +194,7 @@ class engine {
     if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
     std::memcpy(last_name_, start, length);
     last_name_[length] = '\0';
+    note(facts);
     deliver(start, value);
   }
 
@@ -189,15 +211,22 @@ class engine {
       trim_space_end(line_, line_ + length_);
       char* first = skip_space(line_);
       keep_for_observer(first);
+      line_facts facts{line_number_, line_, first,  line_kind::block_text,
+                       nullptr,      false, nullptr};
       if (*first == '[' &&
           *find_stop_char(first + 1, stop_set::close_bracket) == ']') {
+        facts.kind = line_kind::block_broken_off;
+        note(facts);
         replace(fault_kind::block_broken_off, opened);
         return;  // the header is consumed, not applied
       }
       if (strcasecmp(first, BLOCK_END) == 0) {
+        facts.kind = line_kind::block_end;
+        note(facts);
         if (block.ok()) deliver(nullptr, block.text());
         return;
       }
+      note(facts);
       if (block.ok() && !block.append(line_)) {
         record(fault_kind::block_no_memory, opened);
       }
@@ -226,6 +255,12 @@ class engine {
     if (observer_ != nullptr) copy_cut(shown_, start, sizeof shown_);
   }
 
+  void note(const line_facts& facts) {
+    if (observer_ != nullptr && observer_->line != nullptr) {
+      observer_->line(observer_->context, facts);
+    }
+  }
+
   void observe(fault_kind kind, int block_line) {
     if (observer_ == nullptr || observer_->report == nullptr) return;
     fault f{kind, line_number_, block_line, shown_};
@@ -236,7 +271,7 @@ class engine {
   void* source_;
   entry_handler handler_;
   void* user_;
-  const fault_observer* observer_;
+  const parse_observer* observer_;
   char* line_ = nullptr;  // the line read last
   std::size_t length_ = 0;
   char section_[MAX_SECTION];
@@ -267,13 +302,13 @@ struct reader_source {
 }  // namespace
 
 int parse_lines(line_source next, void* source, entry_handler handler,
-                void* user, const fault_observer* observer) {
+                void* user, const parse_observer* observer) {
   engine parser(next, source, handler, user, observer);
   return parser.run();
 }
 
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
-                void* user, const fault_observer* observer) {
+                void* user, const parse_observer* observer) {
   reader_source source{reader, stream, {}};
   return parse_lines(reader_source::next, &source, handler, user, observer);
 }

@@ -48,25 +48,57 @@ struct fault {
   const char* text;  // the faulty line's text, trimmed; valid during the call
 };
 
-// Optional: told of every faulty line, not only the first.  It changes
-// nothing about the result.
-struct fault_observer {
+// What a line turned out to be.
+enum class line_kind : unsigned char {
+  blank,
+  comment,
+  continuation,    // an indented line that continues the last name's value
+  section_header,  // a valid header: the section changes
+  pair,            // a name/value line
+  faulty,          // no closing ']' or no separator: nothing is reported
+  block_start,
+  block_text,        // a line inside a code block, kept verbatim
+  block_end,         // the end marker: the block is reported
+  block_broken_off,  // a section header inside a block: consumed, not applied
+};
+
+// One line as the engine read and classified it.  Positions point into the
+// line as read, so that their distance from buffer is the byte offset; the
+// engine has written terminators into it by then.
+struct line_facts {
+  int number;          // as the engine counts lines
+  const char* buffer;  // the line as read
+  const char* start;   // first character after white space (and line 1's
+                       // byte-order mark)
+  line_kind kind;
+  const char* close;      // header: where the section name ends, before it
+                          // is cut to MAX_SECTION - 1 characters
+  bool open_group;        // header: a later bracket group has no ']'
+  const char* value_end;  // pair: where the value was cut (an inline
+                          // comment, or the end of the line)
+};
+
+// Optional watchers: told of every faulty line, not only the first, and of
+// every line with what it was (before the events it causes).  They change
+// nothing about the result, and cost a test a line when absent.
+struct parse_observer {
   void (*report)(void* context, const fault& f);
   void* context;
+  void (*line)(void* context, const line_facts& facts) = nullptr;
 };
 
 // Returns 0 when every line was accepted, otherwise the first faulty line;
 // a code block left open at the end of input or broken off by a section
 // header reports that line instead, whatever was recorded before.
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
-                void* user, const fault_observer* observer = nullptr);
+                void* user, const parse_observer* observer = nullptr);
 int parse_lines(line_source next, void* source, entry_handler handler,
-                void* user, const fault_observer* observer = nullptr);
+                void* user, const parse_observer* observer = nullptr);
 
 // Opens the file, parses it and closes it.  Returns -1 when the file cannot
 // be opened or a read fails (a directory, an I/O error).
 int parse_path(const char* path, entry_handler handler, void* user,
-               const fault_observer* observer = nullptr);
+               const parse_observer* observer = nullptr);
 
 }  // namespace quorlen
 

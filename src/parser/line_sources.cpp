@@ -15,7 +15,7 @@ char* read_file_line(char* buffer, int size, void* stream) {
 // fgets ends a failed read the same way as the end of input; without the
 // error flag a file that could not be read would look like a clean parse.
 int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
-                      const fault_observer* observer) {
+                      const parse_observer* observer) {
   int result = parse_lines(read_file_line, stream, handler, user, observer);
   return std::ferror(stream) ? -1 : result;
 }
@@ -154,7 +154,7 @@ class block_reader {
 }  // namespace
 
 int parse_path(const char* path, entry_handler handler, void* user,
-               const fault_observer* observer) {
+               const parse_observer* observer) {
   if (path == nullptr) return -1;
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return -1;
@@ -213,7 +213,7 @@ char* read_text_line(char* buffer, int size, void* stream) {
 }
 
 int parse_text(const char* text, entry_handler handler, void* user,
-               const fault_observer* observer) {
+               const parse_observer* observer) {
   if (text == nullptr) text = "";
   text_source source{{text, std::strlen(text)}, {}};
   return parse_lines(text_source::next, &source, handler, user, observer);

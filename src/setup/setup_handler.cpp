@@ -22,40 +22,53 @@ std::uint32_t section_code(setup_context& context, const char* section,
   return context.section_code;
 }
 
-// Keys are compared exactly; the first match acts.
+// Reads a "SIZE" or "FORMAT" list; pieces past the places it has are
+// dropped, so such a list never has the count that changes anything.
+register_entry read_list(const char* value) {
+  register_entry scratch;
+  parse_value_list(&scratch, value);
+  return scratch;
+}
+
 void camera_key(camera_setup& setup, const char* name, const char* value) {
-  if (std::strcmp(name, "CFG_MODE") == 0) {
-    setup.cfg_mode = parse_int32(value);
-  } else if (std::strcmp(name, "TYPE") == 0) {
+  switch (lookup_code(camera_key_codes, name)) {
+  case CAMERA_CFG_MODE: setup.cfg_mode = parse_int32(value); break;
+  case CAMERA_TYPE:
     std::strncpy(setup.type, value, sizeof setup.type - 1);
     setup.type[sizeof setup.type - 1] = '\0';
-  } else if (std::strcmp(name, "BIT_WIDTH") == 0) {
+    break;
+  case CAMERA_BIT_WIDTH:
     setup.bit_width = static_cast<std::uint8_t>(parse_int32(value));
-  } else if (std::strcmp(name, "I2C_MODE") == 0) {
+    break;
+  case CAMERA_I2C_MODE:
     setup.i2c_mode = static_cast<std::uint8_t>(parse_int32(value));
-  } else if (std::strcmp(name, "I2C_ADDR") == 0) {
+    break;
+  case CAMERA_I2C_ADDR:
     setup.i2c_addr = static_cast<std::uint16_t>(parse_int32(value));
-  } else if (std::strcmp(name, "TRANS_LVL") == 0) {
-    setup.trans_lvl = parse_int32(value);
-  } else if (std::strcmp(name, "SIZE") == 0) {
-    register_entry scratch;
-    parse_value_list(&scratch, value);
-    if (scratch.value_count == 2) {
-      setup.width = scratch.values[0];
-      setup.height = scratch.values[1];
+    break;
+  case CAMERA_TRANS_LVL: setup.trans_lvl = parse_int32(value); break;
+  case CAMERA_SIZE: {
+    const register_entry list = read_list(value);
+    if (list.value_count == 2) {
+      setup.width = list.values[0];
+      setup.height = list.values[1];
     }
-  } else if (std::strcmp(name, "FORMAT") == 0) {
-    register_entry scratch;
-    parse_value_list(&scratch, value);
+    break;
+  }
+  case CAMERA_FORMAT: {
+    const register_entry list = read_list(value);
     // The second value is not masked to 8 bits before it is merged.
-    if (scratch.value_count == 2) {
+    if (list.value_count == 2) {
       setup.format = static_cast<std::uint16_t>(
-          (static_cast<std::uint32_t>(scratch.values[0]) << 8) |
-          static_cast<std::uint32_t>(scratch.values[1]));
-    } else if (scratch.value_count == 1) {
+          (static_cast<std::uint32_t>(list.values[0]) << 8) |
+          static_cast<std::uint32_t>(list.values[1]));
+    } else if (list.value_count == 1) {
       setup.format = static_cast<std::uint16_t>(
-          static_cast<std::uint32_t>(scratch.values[0]) << 8);
+          static_cast<std::uint32_t>(list.values[0]) << 8);
     }
+    break;
+  }
+  default: break;
   }
 }
 
@@ -102,15 +115,15 @@ int control_event(setup_context& context, const char* name, const char* value) {
     return 1;
   }
   switch (lookup_code(control_key_codes, name)) {
-  case 1: control.min_value = parse_int64(value); break;
-  case 2: control.max_value = parse_int64(value); break;
-  case 3:
+  case CONTROL_MIN_VALUE: control.min_value = parse_int64(value); break;
+  case CONTROL_MAX_VALUE: control.max_value = parse_int64(value); break;
+  case CONTROL_STEP:
     control.step = static_cast<std::int32_t>(
         static_cast<std::uint32_t>(parse_int64(value)));
     break;
-  case 4: control.def = parse_int64(value); break;
-  case 5: copy_name(control.ctrl_name, value); break;
-  case 6: copy_name(control.func_name, value); break;
+  case CONTROL_DEF: control.def = parse_int64(value); break;
+  case CONTROL_CTRL_NAME: copy_name(control.ctrl_name, value); break;
+  case CONTROL_FUNC_NAME: copy_name(control.func_name, value); break;
   default: break;
   }
   return 1;

@@ -16,9 +16,32 @@ struct code_row {
   std::uint32_t code;
 };
 
+// Keys of a control section.
+enum control_key : std::uint32_t {
+  CONTROL_MIN_VALUE = 1,
+  CONTROL_MAX_VALUE,
+  CONTROL_STEP,
+  CONTROL_DEF,
+  CONTROL_CTRL_NAME,
+  CONTROL_FUNC_NAME,
+};
+
+// Keys of the camera section.
+enum camera_key : std::uint32_t {
+  CAMERA_CFG_MODE = 1,
+  CAMERA_TYPE,
+  CAMERA_BIT_WIDTH,
+  CAMERA_I2C_MODE,
+  CAMERA_I2C_ADDR,
+  CAMERA_TRANS_LVL,
+  CAMERA_SIZE,
+  CAMERA_FORMAT,
+};
+
 extern const code_row section_codes[];
 extern const code_row register_key_codes[];
 extern const code_row control_key_codes[];
+extern const code_row camera_key_codes[];
 
 constexpr std::uint32_t CAMERA_SECTION = QUORLEN_SECTION_CAMERA;
 constexpr std::uint32_t CONTROL_SECTION = QUORLEN_SECTION_CONTROL;

@@ -1,0 +1,147 @@
+// How numbers and value lists are read, shared by the conversions the record
+// uses and by anything that must explain them afterwards, so that the two
+// can never read a text differently.
+#ifndef QUORLEN_NUMBER_SCAN_H
+#define QUORLEN_NUMBER_SCAN_H
+
+#include <cstdint>
+
+#include "char_class.h"
+
+namespace quorlen {
+namespace scan {
+
+// Digit values for bases up to 16; 0xFF for anything else.
+struct digit_table {
+  unsigned char value[256] = {};
+  constexpr digit_table() {
+    for (int c = 0; c < 256; ++c) value[c] = 0xFF;
+    for (int d = 0; d < 10; ++d) value['0' + d] = static_cast<unsigned char>(d);
+    for (int d = 0; d < 6; ++d) {
+      value['a' + d] = static_cast<unsigned char>(10 + d);
+      value['A' + d] = static_cast<unsigned char>(10 + d);
+    }
+  }
+};
+inline constexpr digit_table digits{};
+
+inline unsigned digit_of(char c) {
+  return digits.value[static_cast<unsigned char>(c)];
+}
+
+// The digits from p in the given base, saturating at limit (and then
+// setting *saturated, when given); *end is set past the last digit.  Up to
+// 15 digits cannot overflow 64 bits in either base, so only longer numbers
+// pay for the bound check.
+[[gnu::always_inline]] inline std::uint64_t gather(const char* p, unsigned base,
+                                                   std::uint64_t limit,
+                                                   const char** end,
+                                                   bool* saturated) {
+  const char* const first = p;
+  std::uint64_t magnitude = 0;
+  unsigned d;
+  while ((d = digit_of(*p)) < base) {
+    magnitude = magnitude * base + d;
+    ++p;
+  }
+  *end = p;
+  if (p - first <= 15) return magnitude;
+  magnitude = 0;
+  for (p = first; (d = digit_of(*p)) < base; ++p) {
+    if (__builtin_mul_overflow(magnitude, base, &magnitude) ||
+        __builtin_add_overflow(magnitude, d, &magnitude) || magnitude > limit) {
+      if (saturated != nullptr) *saturated = true;
+      return limit;  // saturated, as strtoll does
+    }
+  }
+  return magnitude;
+}
+
+// Base 16 after a "0x" or "0X" prefix, base 10 otherwise (a leading 0 is not
+// octal), by strtoll's rules: in base 10 an optional sign, digits up to the
+// first character that is not one, 0 when there are none, and saturation at
+// the 64-bit bounds.  A sign before "0x" therefore means base 10.  Written
+// out rather than calling strtoll, which costs more than the rest of a line.
+// *end is set past the last character the number used.
+[[gnu::always_inline]] inline std::int64_t convert(const char* text,
+                                                   const char** end,
+                                                   const space_class& is_space,
+                                                   bool* saturated = nullptr) {
+  const char* p = text;
+  while (is_space(*p)) ++p;
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    if (digit_of(p[2]) >= 16) {  // "0x" without a hex digit is the number 0
+      *end = p + 1;
+      return 0;
+    }
+    return static_cast<std::int64_t>(
+        gather(p + 2, 16, std::uint64_t{INT64_MAX}, end, saturated));
+  }
+  const bool negative = *p == '-';
+  if (negative || *p == '+') ++p;
+  if (!negative) {
+    return static_cast<std::int64_t>(
+        gather(p, 10, std::uint64_t{INT64_MAX}, end, saturated));
+  }
+  const std::uint64_t magnitude =
+      gather(p, 10, std::uint64_t{INT64_MAX} + 1, end, saturated);
+  return magnitude == std::uint64_t{INT64_MAX} + 1
+             ? INT64_MIN
+             : -static_cast<std::int64_t>(magnitude);
+}
+
+inline std::int32_t clamp32(std::int64_t value) {
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<std::int32_t>(value);
+}
+
+// Calls piece(start) for each piece of a ',' separated list, in order, and
+// returns how many there were.  Empty pieces do not count; a piece of only
+// white space does.  A piece ends at the next ',' or the end of the text.
+template <class Piece>
+inline unsigned for_each_piece(const char* text, Piece&& piece) {
+  unsigned count = 0;
+  const char* p = text;
+  while (*p != '\0') {
+    if (*p == ',') {
+      ++p;
+      continue;
+    }
+    p = piece(p, count++);
+    while (*p != ',' && *p != '\0') ++p;  // what follows the number
+  }
+  return count;
+}
+
+}  // namespace scan
+
+// One number as the conversions read it, with what they pass over.
+struct number_reading {
+  std::int64_t value;    // what parse_int64 returns
+  const char* begin;     // after the leading white space
+  const char* end;       // past the last character the number used
+  bool has_digits;       // false: no number at all, read as 0
+  bool saturated;        // beyond 64 bits, stopped at the bound
+  bool sign_before_hex;  // "-0x10": base 10, so only the "0" is read
+};
+
+inline number_reading read_number(const char* text) {
+  number_reading r{};
+  const space_class is_space;
+  r.begin = text;
+  while (is_space(*r.begin)) ++r.begin;
+  r.value = scan::convert(text, &r.end, is_space, &r.saturated);
+  const char* digits = r.begin;
+  if (*digits == '-' || *digits == '+') {
+    ++digits;
+    r.sign_before_hex =
+        digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+  }
+  r.has_digits = r.end > digits;
+  return r;
+}
+
+}  // namespace quorlen
+
+#endif
