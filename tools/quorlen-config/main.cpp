@@ -1,11 +1,17 @@
 // quorlen-config: dump, convert to JSON, or check camera configuration files.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "diagnostics.h"
+#include "lint.h"
+#include "lint_report.h"
 #include "parser/line_parser.h"
 #include "record_json.h"
 #include "setup/dump.h"
@@ -17,28 +23,6 @@ constexpr int EXIT_CLEAN = 0;
 constexpr int EXIT_FAULTY = 1;   // a faulty line in some file
 constexpr int EXIT_TROUBLE = 2;  // a file could not be read, or bad usage
 
-std::string reason(const quorlen::fault& f) {
-  const std::string opened = std::to_string(f.block_line);
-  switch (f.kind) {
-  case quorlen::fault_kind::unclosed_section:
-    return "section header without its closing ']'";
-  case quorlen::fault_kind::missing_separator:
-    return "line has neither '=' nor ':'";
-  case quorlen::fault_kind::refused:
-    return "the library could not store this entry (out of memory)";
-  case quorlen::fault_kind::block_unterminated:
-    return "code block opened at line " + opened +
-           " reaches the end of the file";
-  case quorlen::fault_kind::block_broken_off:
-    return "section header inside the code block opened at line " + opened +
-           "; the block is dropped and the header not applied";
-  case quorlen::fault_kind::block_no_memory:
-    return "the code block opened at line " + opened +
-           " could not be stored (out of memory)";
-  }
-  return "faulty line";
-}
-
 // Collects every faulty line of one file, in the order they are found.
 struct fault_log {
   std::string messages;
@@ -47,8 +31,11 @@ struct fault_log {
     static_cast<fault_log*>(context)->add(f);
   }
   void add(const quorlen::fault& f) {
-    messages += ":" + std::to_string(f.line) + ": " + reason(f) + "\n";
-    if (f.text[0] != '\0') messages += "    " + std::string(f.text) + "\n";
+    messages += ":" + std::to_string(f.line) + ": " +
+                quorlen_tool::fault_reason(f) + "\n";
+    if (f.text[0] != '\0') {
+      messages += "    " + quorlen_tool::escape_text(f.text, true) + "\n";
+    }
   }
 };
 
@@ -56,7 +43,7 @@ struct fault_log {
 // be read) to standard error and returns the exit status it deserves.
 int parse_reporting(const std::string& path, camera_setup& setup) {
   fault_log log;
-  quorlen::fault_observer observer{fault_log::report, &log};
+  quorlen::parse_observer observer{fault_log::report, &log};
   errno = 0;
   int result = quorlen::parse_into(
       &setup, [&](quorlen::entry_handler handler, void* user) {
@@ -73,7 +60,7 @@ int parse_reporting(const std::string& path, camera_setup& setup) {
   while (start < log.messages.size()) {
     std::size_t end = log.messages.find('\n', start);
     std::string line = log.messages.substr(start, end - start);
-    if (line.rfind(":", 0) == 0) line = path + line;
+    if (line.rfind(":", 0) == 0) line = quorlen_tool::escape_text(path) + line;
     std::fprintf(stderr, "%s\n", line.c_str());
     start = end + 1;
   }
@@ -120,6 +107,105 @@ int run_check(const std::vector<std::string>& paths) {
   return worst;
 }
 
+// The whole file, or false with errno set.
+bool read_file(const std::string& path, std::string& bytes) {
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  char block[65536];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+    bytes.append(block, got);
+  }
+  const bool failed = std::ferror(file) != 0;
+  const int error = errno;
+  std::fclose(file);
+  if (failed) errno = error != 0 ? error : EIO;
+  return !failed;
+}
+
+struct lint_options {
+  std::vector<std::string> paths;
+  std::string format = "gcc";
+  std::string color = "auto";
+  std::string severity = "warning";
+  std::vector<std::string> disable;
+};
+
+quorlen_tool::level level_named(const std::string& name) {
+  if (name == "error") return quorlen_tool::level::error;
+  if (name == "info") return quorlen_tool::level::info;
+  return quorlen_tool::level::warning;
+}
+
+bool use_color(const std::string& choice) {
+  if (choice == "always") return true;
+  if (choice == "never") return false;
+  const char* term = std::getenv("TERM");
+  return isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr &&
+         (term == nullptr || std::strcmp(term, "dumb") != 0);
+}
+
+// Everything is gathered first, so that nothing half-written is left when a
+// file turns out to be unreadable half-way.
+int run_lint(const lint_options& options) {
+  const quorlen_tool::level floor = level_named(options.severity);
+  const bool color = use_color(options.color);
+  int status = EXIT_CLEAN;
+  std::string text;
+  nlohmann::ordered_json all = nlohmann::ordered_json::array();
+  for (const auto& path : options.paths) {
+    std::string bytes;
+    if (!read_file(path, bytes)) {
+      std::fprintf(stderr, "quorlen-config: %s: cannot read: %s\n",
+                   quorlen_tool::escape_text(path).c_str(),
+                   std::strerror(errno));
+      status = EXIT_TROUBLE;
+      continue;
+    }
+    camera_setup setup{};
+    quorlen_tool::lint_outcome outcome =
+        quorlen_tool::lint_bytes(bytes, &setup);
+    quorlen_tool::free_setup(setup);
+    auto& found = outcome.findings;
+    found.erase(std::remove_if(found.begin(), found.end(),
+                               [&](const quorlen_tool::finding& f) {
+                                 return f.severity < floor ||
+                                        std::find(options.disable.begin(),
+                                                  options.disable.end(),
+                                                  f.code) !=
+                                            options.disable.end();
+                               }),
+                found.end());
+    if (!found.empty() && status == EXIT_CLEAN) status = EXIT_FAULTY;
+    if (options.format == "json") {
+      quorlen_tool::json_report(all, path, found);
+    } else {
+      text += quorlen_tool::gcc_report(path, bytes, found, color);
+    }
+  }
+  if (options.format == "json") {
+    nlohmann::ordered_json document = {{"findings", all}};
+    text = document.dump(2, ' ', false,
+                         nlohmann::ordered_json::error_handler_t::replace) +
+           "\n";
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return status;
+}
+
+std::string rule_table() {
+  std::string table = "Lint codes (level, meaning):\n";
+  for (const auto& r : quorlen_tool::lint_rules) {
+    table += std::string("  ") + r.code + "  " +
+             quorlen_tool::level_name(r.severity) +
+             std::string(8 - std::strlen(quorlen_tool::level_name(r.severity)),
+                         ' ') +
+             r.summary + "\n";
+  }
+  return table;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,6 +227,42 @@ int main(int argc, char** argv) {
   CLI::App* check = app.add_subcommand(
       "check", "List every faulty line; print nothing for a clean file");
   check->add_option("FILE", check_paths, "Configuration files")->required();
+  lint_options lint_opts;
+  CLI::App* lint = app.add_subcommand(
+      "lint",
+      "Report every place where what a file says differs from what the "
+      "record will hold");
+  lint->add_option("--format", lint_opts.format,
+                   "gcc: file:line:column: level: message [code], the line and "
+                   "a caret; json: one document {\"findings\": [...]}")
+      ->check(CLI::IsMember({"gcc", "json"}))
+      ->capture_default_str();
+  lint->add_option(
+          "--color", lint_opts.color,
+          "Colour the gcc format: auto (only on a terminal), always, never")
+      ->check(CLI::IsMember({"auto", "always", "never"}))
+      ->capture_default_str();
+  lint->add_option(
+          "--severity", lint_opts.severity,
+          "Report findings of this level and above: error, warning, info")
+      ->check(CLI::IsMember({"error", "warning", "info"}))
+      ->capture_default_str();
+  lint->add_option("--disable", lint_opts.disable,
+                   "Codes not to report, separated by commas (Q201,Q301)")
+      ->delimiter(',')
+      ->check([](const std::string& code) {
+        return quorlen_tool::find_rule(code) != nullptr
+                   ? std::string()
+                   : "unknown code " + code;
+      });
+  lint->add_option("FILE", lint_opts.paths, "Configuration files")->required();
+  lint->footer(
+      "A comment '; quorlen-config: disable=CODE[,CODE]' silences those codes "
+      "on the next line, or in the whole file when it stands before the first "
+      "section header.\nExit status: 0 nothing reported, 1 findings reported, "
+      "2 "
+      "a file could not be read or the usage is wrong.\n\n" +
+      rule_table());
   app.footer(
       "Exit status: 0 all clean, 1 a faulty line, 2 a file could not be "
       "read or the usage is wrong.");
@@ -158,5 +280,6 @@ int main(int argc, char** argv) {
   }
   if (dump->parsed()) return run_dump(dump_path);
   if (json->parsed()) return run_json(json_path);
+  if (lint->parsed()) return run_lint(lint_opts);
   return run_check(check_paths);
 }

@@ -1,0 +1,102 @@
+#include "diagnostics.h"
+
+#include <cstdio>
+
+namespace quorlen_tool {
+
+std::string fault_reason(const quorlen::fault& f) {
+  const std::string opened = std::to_string(f.block_line);
+  switch (f.kind) {
+  case quorlen::fault_kind::unclosed_section:
+    return "section header without its closing ']'";
+  case quorlen::fault_kind::missing_separator:
+    return "line has neither '=' nor ':'";
+  case quorlen::fault_kind::refused:
+    return "the library could not store this entry (out of memory)";
+  case quorlen::fault_kind::block_unterminated:
+    return "code block opened at line " + opened +
+           " reaches the end of the file";
+  case quorlen::fault_kind::block_broken_off:
+    return "section header inside the code block opened at line " + opened +
+           "; the block is dropped and the header not applied";
+  case quorlen::fault_kind::block_no_memory:
+    return "the code block opened at line " + opened +
+           " could not be stored (out of memory)";
+  }
+  return "faulty line";
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at text[i] that is safe to show, or 0
+// when the byte must be escaped.
+std::size_t shown_length(std::string_view text, std::size_t i, bool keep_tabs) {
+  const auto byte = [&](std::size_t k) {
+    return static_cast<unsigned char>(text[k]);
+  };
+  const unsigned char c = byte(i);
+  if (c == '\t') return keep_tabs ? 1 : 0;
+  if (c < 0x20 || c == 0x7F) return 0;
+  if (c < 0x80) return 1;
+  std::size_t length;
+  unsigned min;
+  unsigned code;
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2, min = 0x80, code = c & 0x1Fu;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3, min = 0x800, code = c & 0x0Fu;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4, min = 0x10000, code = c & 0x07u;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3Fu);
+  }
+  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    return 0;
+  }
+  if (code >= 0x80 && code <= 0x9F) return 0;  // C1 controls
+  return length;
+}
+
+}  // namespace
+
+std::string escape_text(std::string_view text, bool keep_tabs) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = shown_length(text, i, keep_tabs);
+    if (length > 0) {
+      out.append(text.substr(i, length));
+      i += length;
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x",
+                    static_cast<unsigned char>(text[i]));
+      out += hex;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string caret_padding(std::string_view text, std::size_t offset) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size() && i < offset;) {
+    const std::size_t length = shown_length(text, i, true);
+    if (length == 0) {
+      out += "    ";
+      ++i;
+    } else {
+      out += text[i] == '\t' ? '\t' : ' ';
+      i += length;
+    }
+  }
+  if (offset > text.size()) out.append(offset - text.size(), ' ');
+  return out;
+}
+
+}  // namespace quorlen_tool

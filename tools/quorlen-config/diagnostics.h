@@ -1,0 +1,27 @@
+// Texts shared by the tool's commands that report on a file.
+#ifndef QUORLEN_DIAGNOSTICS_H
+#define QUORLEN_DIAGNOSTICS_H
+
+#include <string>
+#include <string_view>
+
+#include "parser/line_parser.h"
+
+namespace quorlen_tool {
+
+// Why a line is faulty, in the file's own terms.
+std::string fault_reason(const quorlen::fault& f);
+
+// The bytes as they may be shown on a terminal: valid UTF-8 passes, while
+// control characters (C0, DEL and C1) and bytes that are not UTF-8 become
+// \xNN, so that a hostile file cannot drive the terminal.  With keep_tabs a
+// tab stays a tab, for echoing a line above a caret.
+std::string escape_text(std::string_view text, bool keep_tabs = false);
+
+// What to put under an echoed line (escaped as above) so that a caret lands
+// at the byte offset given: blanks, and the line's own tabs.
+std::string caret_padding(std::string_view text, std::size_t offset);
+
+}  // namespace quorlen_tool
+
+#endif

@@ -1,0 +1,54 @@
+// The lint: every place where what a configuration file says differs from
+// what the record will hold.  It watches the library's own parse, so it can
+// never read a file differently from the library.
+#ifndef QUORLEN_LINT_H
+#define QUORLEN_LINT_H
+
+#include <string>
+#include <vector>
+
+#include "quorlen_config_parser.h"
+
+namespace quorlen_tool {
+
+enum class level { info = 0, warning = 1, error = 2 };
+
+const char* level_name(level l);
+
+struct rule {
+  const char* code;  // "Q" and three digits, grouped by family
+  level severity;
+  const char* summary;
+};
+
+// Every rule the lint knows, in code order.
+extern const std::vector<rule> lint_rules;
+
+// The rule with that code, or null.
+const rule* find_rule(const std::string& code);
+
+struct finding {
+  int line;    // as an editor counts lines
+  int column;  // 1-based, in bytes
+  level severity;
+  std::string code;
+  std::string message;     // escaped for showing
+  std::string suggestion;  // "did you mean ...?", or empty
+};
+
+struct lint_outcome {
+  int result = 0;                 // what the parse returned
+  std::vector<finding> findings;  // in file order, less what the file
+                                  // itself disables
+  int library_lines = 0;          // lines as the library counted them
+  int file_lines = 0;             // lines as an editor counts them
+  int pieces = 0;                 // the reads a 200-byte fgets needs
+};
+
+// Lints the bytes of one file, parsing them into *record (zero-filled by
+// the caller, who releases it) exactly as quorlen_parse_config would.
+lint_outcome lint_bytes(const std::string& bytes, camera_setup* record);
+
+}  // namespace quorlen_tool
+
+#endif
