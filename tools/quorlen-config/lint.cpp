@@ -459,14 +459,14 @@ class linter {
   // Text, missing digits and sign findings for one number; false when the
   // number is not worth a range check.
   bool number_text(const std::string& subject, const quorlen::number_reading& r,
-                   const char* piece_end) {
+                   const char* piece, const char* piece_end) {
     const std::string written(r.begin,
                               static_cast<std::size_t>(r.end - r.begin));
     if (!r.has_digits) {
       std::string_view text(r.begin,
                             static_cast<std::size_t>(piece_end - r.begin));
       while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-      add(at(r.begin), "Q302",
+      add(at(text.empty() ? piece : r.begin), "Q302",
           text.empty()
               ? subject + " has no number; it is read as 0"
               : quoted(text) + " is no number; " + subject + " reads it as 0");
@@ -540,7 +540,7 @@ class linter {
   void scalar(const char* name, const char* value, field kind,
               std::int64_t stored) {
     const quorlen::number_reading r = quorlen::read_number(value);
-    if (number_text(name, r, value + std::strlen(value))) {
+    if (number_text(name, r, value, value + std::strlen(value))) {
       number_range(name, r, kind, stored);
     }
   }
@@ -557,7 +557,7 @@ class linter {
             *seventeenth = at(p);
           }
           const quorlen::number_reading r = quorlen::read_number(p);
-          check(r, index, end);
+          check(r, index, p, end);
           return r.end;
         });
   }
@@ -633,12 +633,17 @@ class linter {
   // "SIZE" and "FORMAT"; false when the line changes nothing.
   bool camera_list(const char* name, const char* value, std::uint32_t key) {
     const bool size = key == quorlen::CAMERA_SIZE;
-    std::vector<std::pair<quorlen::number_reading, const char*>> pieces;
-    const unsigned count =
-        list(value, nullptr,
-             [&](const quorlen::number_reading& r, unsigned, const char* end) {
-               pieces.emplace_back(r, end);
-             });
+    struct read_piece {
+      quorlen::number_reading r;
+      const char* start;
+      const char* end;
+    };
+    std::vector<read_piece> pieces;
+    const unsigned count = list(value, nullptr,
+                                [&](const quorlen::number_reading& r, unsigned,
+                                    const char* p, const char* end) {
+                                  pieces.push_back({r, p, end});
+                                });
     if (size ? count != 2 : count == 0 || count > 2) {
       char holds[64];
       if (size) {
@@ -658,8 +663,8 @@ class linter {
     }
     bool wide = false;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-      const auto& [r, end] = pieces[i];
-      if (!number_text(name, r, end)) continue;
+      const auto& [r, start, end] = pieces[i];
+      if (!number_text(name, r, start, end)) continue;
       if (size) {
         number_range(name, r, field::s32,
                      i == 0 ? record_->width : record_->height);
@@ -670,7 +675,7 @@ class linter {
     if (wide) {
       char holds[16];
       std::snprintf(holds, sizeof holds, "0x%04X", record_->format);
-      add(at(pieces[0].first.begin), "Q305",
+      add(at(pieces[0].r.begin), "Q305",
           std::string(name) +
               " values do not fit in 8 bits each; the record holds " + holds);
     }
@@ -760,14 +765,15 @@ class linter {
     }
     const register_entry& entry = record_->entries[record_->entry_count - 1];
     position seventeenth;
-    const unsigned count = list(
-        value, &seventeenth,
-        [&](const quorlen::number_reading& r, unsigned index, const char* end) {
-          if (index >= QUORLEN_MAX_VALUES) return;
-          if (number_text(name, r, end)) {
-            number_range(name, r, field::s32, entry.values[index]);
-          }
-        });
+    const unsigned count =
+        list(value, &seventeenth,
+             [&](const quorlen::number_reading& r, unsigned index,
+                 const char* p, const char* end) {
+               if (index >= QUORLEN_MAX_VALUES) return;
+               if (number_text(name, r, p, end)) {
+                 number_range(name, r, field::s32, entry.values[index]);
+               }
+             });
     if (count > QUORLEN_MAX_VALUES) {
       add(seventeenth, "Q401",
           std::string(name) + " has " + std::to_string(count) +

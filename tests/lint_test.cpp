@@ -1,0 +1,224 @@
+#include "lint.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "record_json.h"
+#include "test_support.h"
+
+namespace {
+
+using quorlen_tool::finding;
+using quorlen_tool::level;
+
+struct rule_case {
+  const char* name;
+  std::string input;
+  const char* code;
+  int line;
+  int column;
+  // Must appear in the message; and the record must bear it out.
+  std::string says;
+  std::function<std::string(const camera_setup&)> record;
+  std::string suggestion = "";
+};
+
+std::string when(bool holds, const char* text) {
+  return holds ? text : "(the record disagrees)";
+}
+
+const char CAM[] = "[camera parameter]\n";
+const char CTL[] = "[control parameter]\n";
+const char REG[] = "[register parameter]\n";
+const std::string BLOCK_A =
+    "======CODE_BLOCK_START======\na\n======CODE_BLOCK_END======\n";
+const std::string BLOCK_B =
+    "======CODE_BLOCK_START======\nb\n======CODE_BLOCK_END======\n";
+const std::string OK_CONTROL = "CTRL_NAME = c\nMAX_VALUE = 9\nSTEP = 1\n";
+
+std::string num(std::int64_t v) { return std::to_string(v); }
+
+TEST(lint, every_rule_finds_its_place_and_says_what_the_record_holds) {
+  const rule_case rows[] = {
+      {"unclosed header", "[camera parameter\nCFG_MODE = 1\n", "Q001", 1, 1,
+       "closing ']'", [](auto& s) { return when(s.cfg_mode == 0, "closing ']'"); }},
+      {"no separator", std::string(CAM) + "  \tCFG_MODE 3\n", "Q002", 2, 4,
+       "neither", [](auto& s) { return when(s.cfg_mode == 0, "neither"); }},
+      {"block to the end", std::string(CTL) + "\n======CODE_BLOCK_START======\nx\n",
+       "Q004", 4, 1, "opened at line 3",
+       [](auto& s) { return when(s.controls[0].code == nullptr, "opened at line 3"); }},
+      {"block broken off", std::string(CTL) + "======CODE_BLOCK_START======\n[a]\n",
+       "Q005", 3, 1, "block is dropped",
+       [](auto& s) { return when(s.controls[0].code == nullptr, "block is dropped"); }},
+      {"fault after a long line", ";" + std::string(250, 'x') + "\nbad\n", "Q002", 2,
+       1, "neither", [](auto&) { return std::string("neither"); }},
+      {"unknown section", "[camera parameters]\nCFG_MODE = 3\n\n", "Q101", 1, 1,
+       "1 line in it", [](auto& s) { return when(s.cfg_mode == 0, "1 line in it"); },
+       "did you mean '[camera parameter]'?"},
+      {"unknown joined section", "[Register Parameter] [dev3]\nREG = 1\nREG = 2\n",
+       "Q101", 1, 1, "2 lines in it",
+       [](auto& s) { return when(s.entry_count == 0, "2 lines in it"); }},
+      {"joined groups fold", "[Register Parameter][dev3][inf3]\n", "Q101", 1, 1,
+       "ignored", [](auto&) { return std::string("ignored"); },
+       "did you mean '[register parameter||dev3||inf3]'?"},
+      {"open later group", "[board parameter][dev2\nREG = 1\n", "Q102", 1, 23,
+       "'board parameter||dev2'", [](auto& s) {
+         return when(s.entries[0].entry_type == (QUORLEN_SECTION_BOARD_DEV2 | QUORLEN_KEY_REG),
+                     "'board parameter||dev2'");
+       }},
+      {"name cut", "[" + std::string(55, 'n') + "]\n", "Q103", 1, 51,
+       "'" + std::string(49, 'n') + "'", [](auto&) { return "'" + std::string(49, 'n') + "'"; }},
+      {"text after header", "[camera parameter] CFG_MODE = 1 \n", "Q104", 1, 20,
+       "'CFG_MODE = 1'", [](auto& s) { return when(s.cfg_mode == 0, "'CFG_MODE = 1'"); }},
+      {"unknown camera key", std::string(CAM) + "I2C_ADR = 0x36\n", "Q201", 2, 1,
+       "'I2C_ADR'", [](auto& s) { return when(s.i2c_addr == 0, "'I2C_ADR'"); },
+       "did you mean 'I2C_ADDR'?"},
+      {"key in lower case", std::string(REG) + "reg = 1\n", "Q201", 2, 1, "'reg'",
+       [](auto& s) { return when(s.entry_count == 0, "'reg'"); }, "did you mean 'REG'?"},
+      {"unknown control key", std::string(CTL) + OK_CONTROL + "DEFAULT = 1\n", "Q201",
+       5, 1, "'DEFAULT'", [](auto& s) { return when(s.controls[0].def == 0, "'DEFAULT'"); }},
+      {"escaped key", std::string(CAM) + "K\x1b[2J = 1\n", "Q201", 2, 1, "'K\\x1b[2J'",
+       [](auto&) { return std::string("'K\\x1b[2J'"); }},
+      {"pair before header", "CFG_MODE = 3\n" + std::string(CAM), "Q202", 1, 1,
+       "'CFG_MODE'", [](auto& s) { return when(s.cfg_mode == 0, "'CFG_MODE'"); }},
+      {"text after number", std::string(CAM) + "CFG_MODE = 12ab\n", "Q301", 2, 14,
+       "read as 12", [](auto& s) { return "read as " + num(s.cfg_mode); }},
+      {"comment without blank", std::string(REG) + "REG = 7, 0x10;note\n", "Q301", 2, 14,
+       "read as 0x10", [](auto& s) { return when(s.entries[0].values[1] == 16, "read as 0x10"); }},
+      {"no number", std::string(CAM) + "TRANS_LVL = abc\n", "Q302", 2, 13, "as 0",
+       [](auto& s) { return "as " + num(s.trans_lvl); }},
+      {"blank piece", std::string(REG) + "REG = 1, ,2\n", "Q302", 2, 9, "as 0",
+       [](auto& s) { return "as " + num(s.entries[0].values[1]); }},
+      {"sign before 0x", std::string(CTL) + OK_CONTROL + "MIN_VALUE = -0x10\n", "Q303",
+       5, 13, "holds 0", [](auto& s) { return "holds " + num(s.controls[0].min_value); }},
+      {"beyond 32 bits", std::string(CAM) + "TRANS_LVL = 0xFFFFFFFF\n", "Q304", 2, 13,
+       "holds 2147483647", [](auto& s) { return "holds " + num(s.trans_lvl); }},
+      {"below 32 bits", std::string(REG) + "DELAY = -9999999999\n", "Q304", 2, 9,
+       "holds -2147483648", [](auto& s) { return "holds " + num(s.entries[0].values[0]); }},
+      {"beyond 64 bits", std::string(CTL) + "MAX_VALUE = 0x1FFFFFFFFFFFFFFFF\n", "Q304", 2,
+       13, "holds 9223372036854775807",
+       [](auto& s) { return "holds " + num(s.controls[0].max_value); }},
+      {"low 8 bits", std::string(CAM) + "BIT_WIDTH = 300\n", "Q305", 2, 13, "holds 44",
+       [](auto& s) { return "holds " + num(s.bit_width); }},
+      {"low 16 bits", std::string(CAM) + "I2C_ADDR = 65590\n", "Q305", 2, 12, "holds 54",
+       [](auto& s) { return "holds " + num(s.i2c_addr); }},
+      {"low 32 bits", std::string(CTL) + "STEP = 0x100000002\n", "Q305", 2, 8, "holds 2",
+       [](auto& s) { return "holds " + num(s.controls[0].step); }},
+      {"format overlap", std::string(CAM) + "FORMAT = 1, 0x300\n", "Q305", 2, 10,
+       "holds 0x0300", [](auto& s) { return when(s.format == 0x0300, "holds 0x0300"); }},
+      {"seventeen values", std::string(REG) + "REG = 1,2,3,4,5,6,7,8,9,0,1,2,3,4,5,6,7,8\n",
+       "Q401", 2, 39, "drops 2",
+       [](auto& s) { return "drops " + num(18 - s.entries[0].value_count); }},
+      {"size of one", std::string(CAM) + "SIZE = 640\n", "Q402", 2, 8,
+       "width 0 and height 0",
+       [](auto& s) { return "width " + num(s.width) + " and height " + num(s.height); }},
+      {"format of three", std::string(CAM) + "FORMAT = 1,2,3\n", "Q403", 2, 10,
+       "format 0x0000", [](auto& s) { return when(s.format == 0, "format 0x0000"); }},
+      {"long type", std::string(CAM) + "TYPE = " + std::string(60, 't') + "\n", "Q501", 2,
+       57, "first 49", [](auto& s) { return "first " + std::to_string(std::strlen(s.type)); }},
+      {"long name", std::string(CTL) + "FUNC_NAME = " + std::string(130, 'f') + "\n", "Q501",
+       2, 140, "first 127",
+       [](auto& s) { return "first " + std::to_string(std::strlen(s.controls[0].func_name)); }},
+      {"kept semicolon", std::string(CAM) + "TYPE = a;b ; note\n", "Q502", 2, 9, "'a;b'",
+       [](auto& s) { return "'" + std::string(s.type) + "'"; }},
+      {"long line", ";" + std::string(250, 'x') + "\n", "Q601", 1, 200, "remaining 52",
+       [](auto&) { return std::string("remaining 52"); }},
+      {"line of 199", ";" + std::string(198, 'x') + "\n", "Q601", 1, 200, "its line end",
+       [](auto&) { return std::string("its line end"); }},
+      {"late byte-order mark", std::string(CAM) + "\xEF\xBB\xBF" "CFG_MODE = 1\n", "Q602", 2,
+       1, "read as text", [](auto& s) { return when(s.cfg_mode == 0, "read as text"); }},
+      {"indented after header", std::string(CAM) + "  CFG_MODE = 1\n", "Q603", 2, 1,
+       "ordinary line", [](auto& s) { return when(s.cfg_mode == 1, "ordinary line"); }},
+      {"block outside control", std::string(CAM) + BLOCK_A, "Q701", 2, 1,
+       "'camera parameter'", [](auto& s) { return when(s.control_count == 0, "'camera parameter'"); }},
+      {"second block", std::string(CTL) + OK_CONTROL + BLOCK_A + BLOCK_B, "Q702", 8, 1,
+       "the one at line 5",
+       [](auto& s) { return when(std::string(s.controls[0].code) == "b\n", "the one at line 5"); }},
+      {"min above max", std::string(CTL) + "CTRL_NAME = c\nSTEP = 1\nMIN_VALUE = 16\nMAX_VALUE = 8\n",
+       "Q801", 5, 1, "MIN_VALUE 16 is above MAX_VALUE 8", [](auto& s) {
+         return "MIN_VALUE " + num(s.controls[0].min_value) + " is above MAX_VALUE " +
+                num(s.controls[0].max_value);
+       }},
+      {"default outside", std::string(CTL) + OK_CONTROL + "DEF = 10\n", "Q802", 5, 1,
+       "DEF 10 lies outside MIN_VALUE 0 .. MAX_VALUE 9",
+       [](auto& s) { return "DEF " + num(s.controls[0].def) + " lies outside MIN_VALUE 0 .. MAX_VALUE 9"; }},
+      {"no step", std::string(CTL) + "CTRL_NAME = c\n", "Q803", 1, 1, "holds 0",
+       [](auto& s) { return "holds " + num(s.controls[0].step); }},
+      {"step below zero", std::string(CTL) + "CTRL_NAME = c\nSTEP = -2\n", "Q803", 3, 1,
+       "STEP -2", [](auto& s) { return "STEP " + num(s.controls[0].step); }},
+      {"no name", std::string(CTL) + "STEP = 1\n", "Q804", 1, 1, "no CTRL_NAME",
+       [](auto& s) { return when(s.controls[0].ctrl_name[0] == '\0', "no CTRL_NAME"); }},
+      {"same name", std::string(CTL) + OK_CONTROL + CTL + OK_CONTROL, "Q805", 6, 1,
+       "control at line 1",
+       [](auto& s) { return when(s.control_count == 2, "control at line 1"); }},
+      {"camera key again", std::string(CAM) + "CFG_MODE = 2\nCFG_MODE = 3\n", "Q901", 3, 1,
+       "first at line 2", [](auto& s) { return when(s.cfg_mode == 3, "first at line 2"); }},
+  };
+  for (const rule_case& row : rows) {
+    SCOPED_TRACE(row.name);
+    quorlen_test::owned_setup setup;
+    const auto outcome = quorlen_tool::lint_bytes(row.input, &setup.s);
+    EXPECT_EQ(outcome.library_lines, outcome.pieces);
+    const finding* found = nullptr;
+    for (const finding& f : outcome.findings) {
+      if (f.code == row.code && f.line == row.line && found == nullptr)
+        found = &f;
+    }
+    ASSERT_NE(found, nullptr) << "no " << row.code << " on line " << row.line;
+    EXPECT_EQ(found->column, row.column);
+    EXPECT_EQ(found->severity, quorlen_tool::find_rule(row.code)->severity);
+    EXPECT_NE(found->message.find(row.says), std::string::npos)
+        << found->message;
+    EXPECT_EQ(row.record(setup.s), row.says);
+    if (!row.suggestion.empty()) {
+      EXPECT_EQ(found->suggestion, row.suggestion);
+    }
+  }
+}
+
+TEST(lint, comments_silence_codes_on_the_next_line_or_in_the_whole_file) {
+  struct row {
+    std::string input;
+    std::vector<int> lines;  // where Q305 is still reported
+  } rows[] = {
+      {std::string(CAM) +
+           "; quorlen-config: disable=Q201,Q305\nBIT_WIDTH = 300\n"
+           "BIT_WIDTH = 301\n",
+       {4}},
+      {"# quorlen-config: disable=Q305\n" + std::string(CAM) +
+           "BIT_WIDTH = 300\n",
+       {}},
+      {std::string(CAM) + "; quorlen-config: disable=Q201\nBIT_WIDTH = 300\n",
+       {3}},
+      {std::string(CAM) +
+           "BIT_WIDTH = 300\n======CODE_BLOCK_START======\n"
+           "; quorlen-config: disable=Q305\n======CODE_BLOCK_END======\n"
+           "BIT_WIDTH = 300\n",
+       {2, 6}},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.input);
+    quorlen_test::owned_setup setup;
+    std::vector<int> lines;
+    for (const finding& f :
+         quorlen_tool::lint_bytes(r.input, &setup.s).findings) {
+      if (f.code == "Q305") lines.push_back(f.line);
+    }
+    EXPECT_EQ(lines, r.lines);
+  }
+}
+
+TEST(lint, a_clean_file_has_no_findings_at_any_level) {
+  quorlen_test::owned_setup setup;
+  const std::string text =
+      std::string(CAM) + "SIZE = 640, 480\nFORMAT = 0x30, 0x01\n" + REG +
+      "REG = 0x3000, 0x01 ; note\n" + CTL + OK_CONTROL + BLOCK_A;
+  const auto outcome = quorlen_tool::lint_bytes(text, &setup.s);
+  EXPECT_TRUE(outcome.findings.empty()) << outcome.findings[0].message;
+  EXPECT_EQ(outcome.result, 0);
+}
+
+}  // namespace
