@@ -483,7 +483,12 @@ class linter {
     }
     const char* rest = r.end;
     while (rest < piece_end && blank(*rest)) ++rest;
-    if (rest < piece_end) {
+    // A continuation line keeps its comment, but a comment after the number
+    // is ignored with the rest, as its author meant.
+    const bool comment = facts_.kind == line_kind::continuation &&
+                         rest > r.end &&
+                         (*rest == ';' || (rest[0] == '/' && rest[1] == '/'));
+    if (rest < piece_end && !comment) {
       add(at(r.end), "Q301",
           "text after the number is ignored: " + subject + " " +
               quoted(std::string_view(
