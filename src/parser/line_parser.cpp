@@ -88,7 +88,7 @@ class block_text {
 class engine {
  public:
   engine(line_source next, void* source, entry_handler handler, void* user,
-         const parse_observer* observer)
+         parse_observer* observer)
       : next_(next),
         source_(source),
         handler_(handler),
@@ -96,7 +96,6 @@ class engine {
         observer_(observer) {
     section_[0] = '\0';
     last_name_[0] = '\0';
-    shown_[0] = '\0';
   }
 
   int run() {
@@ -250,9 +249,12 @@ class engine {
   }
 
   // The line is cut in place while it is classified, so the observer is
-  // shown a copy taken before that.
+  // shown a copy taken before that, kept in its own buffer so that an
+  // ordinary parse does not carry one on the stack.
   void keep_for_observer(const char* start) {
-    if (observer_ != nullptr) copy_cut(shown_, start, sizeof shown_);
+    if (observer_ != nullptr) {
+      copy_cut(observer_->shown, start, sizeof observer_->shown);
+    }
   }
 
   void note(const line_facts& facts) {
@@ -263,7 +265,7 @@ class engine {
 
   void observe(fault_kind kind, int block_line) {
     if (observer_ == nullptr || observer_->report == nullptr) return;
-    fault f{kind, line_number_, block_line, shown_};
+    fault f{kind, line_number_, block_line, observer_->shown};
     observer_->report(observer_->context, f);
   }
 
@@ -271,12 +273,11 @@ class engine {
   void* source_;
   entry_handler handler_;
   void* user_;
-  const parse_observer* observer_;
+  parse_observer* observer_;
   char* line_ = nullptr;  // the line read last
   std::size_t length_ = 0;
   char section_[MAX_SECTION];
   char last_name_[MAX_NAME];
-  char shown_[MAX_LINE];
   int line_number_ = 0;
   int first_error_ = 0;
 };
@@ -302,13 +303,13 @@ struct reader_source {
 }  // namespace
 
 int parse_lines(line_source next, void* source, entry_handler handler,
-                void* user, const parse_observer* observer) {
+                void* user, parse_observer* observer) {
   engine parser(next, source, handler, user, observer);
   return parser.run();
 }
 
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
-                void* user, const parse_observer* observer) {
+                void* user, parse_observer* observer) {
   reader_source source{reader, stream, {}};
   return parse_lines(reader_source::next, &source, handler, user, observer);
 }

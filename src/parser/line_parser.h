@@ -85,20 +85,21 @@ struct parse_observer {
   void (*report)(void* context, const fault& f);
   void* context;
   void (*line)(void* context, const line_facts& facts) = nullptr;
+  char shown[MAX_LINE] = {};  // the engine's copy of the faulty line's text
 };
 
 // Returns 0 when every line was accepted, otherwise the first faulty line;
 // a code block left open at the end of input or broken off by a section
 // header reports that line instead, whatever was recorded before.
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
-                void* user, const parse_observer* observer = nullptr);
+                void* user, parse_observer* observer = nullptr);
 int parse_lines(line_source next, void* source, entry_handler handler,
-                void* user, const parse_observer* observer = nullptr);
+                void* user, parse_observer* observer = nullptr);
 
 // Opens the file, parses it and closes it.  Returns -1 when the file cannot
 // be opened or a read fails (a directory, an I/O error).
 int parse_path(const char* path, entry_handler handler, void* user,
-               const parse_observer* observer = nullptr);
+               parse_observer* observer = nullptr);
 
 }  // namespace quorlen
 

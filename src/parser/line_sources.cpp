@@ -15,7 +15,7 @@ char* read_file_line(char* buffer, int size, void* stream) {
 // fgets ends a failed read the same way as the end of input; without the
 // error flag a file that could not be read would look like a clean parse.
 int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
-                      const parse_observer* observer) {
+                      parse_observer* observer) {
   int result = parse_lines(read_file_line, stream, handler, user, observer);
   return std::ferror(stream) ? -1 : result;
 }
@@ -40,8 +40,12 @@ inline std::size_t line_break(const char* p, std::size_t limit) {
     // Exact for the lowest marked byte, which is all that is used.
     const word found = ((w - ones) & ~w & highs) | ((x - ones) & ~x & highs);
     if (found != 0) {
-      const std::size_t at =
-          i + static_cast<std::size_t>(__builtin_ctzll(found)) / 8;
+      // The count of trailing zeros at the word's own width: a 64-bit
+      // count on a 32-bit target would call a helper in libgcc.
+      const int zeros = sizeof(word) == sizeof(unsigned long long)
+                            ? __builtin_ctzll(found)
+                            : __builtin_ctz(static_cast<unsigned>(found));
+      const std::size_t at = i + static_cast<std::size_t>(zeros) / 8;
       return at < limit ? at : limit;
     }
   }
@@ -154,7 +158,7 @@ class block_reader {
 }  // namespace
 
 int parse_path(const char* path, entry_handler handler, void* user,
-               const parse_observer* observer) {
+               parse_observer* observer) {
   if (path == nullptr) return -1;
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return -1;
@@ -213,7 +217,7 @@ char* read_text_line(char* buffer, int size, void* stream) {
 }
 
 int parse_text(const char* text, entry_handler handler, void* user,
-               const parse_observer* observer) {
+               parse_observer* observer) {
   if (text == nullptr) text = "";
   text_source source{{text, std::strlen(text)}, {}};
   return parse_lines(text_source::next, &source, handler, user, observer);

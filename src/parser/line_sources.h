@@ -15,7 +15,7 @@ char* read_file_line(char* buffer, int size, void* stream);
 // Parses an already open stream from where it stands; neither opens nor
 // closes it.  Returns -1 when a read fails.
 int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
-                      const parse_observer* observer = nullptr);
+                      parse_observer* observer = nullptr);
 
 struct text_cursor {
   const char* next;  // the next character to deliver
@@ -27,7 +27,7 @@ char* read_text_line(char* buffer, int size, void* cursor);
 
 // Parses a NUL-terminated text in memory; the text is only read.
 int parse_text(const char* text, entry_handler handler, void* user,
-               const parse_observer* observer = nullptr);
+               parse_observer* observer = nullptr);
 
 }  // namespace quorlen
 

@@ -6,12 +6,10 @@
 extern "C" QUORLEN_API int quorlen_parse_config(const char* path,
                                                 camera_setup* setup) {
   if (path == nullptr) return -1;
-  try {
-    return quorlen::parse_into(
-        setup, [path](quorlen::entry_handler handler, void* user) {
-          return quorlen::parse_path(path, handler, user);
-        });
-  } catch (...) {
-    return -1;  // no exception may leave the library
-  }
+  // The library is built without exceptions: the engine and the handler
+  // use only the C library, so nothing can throw through this call.
+  return quorlen::parse_into(
+      setup, [path](quorlen::entry_handler handler, void* user) {
+        return quorlen::parse_path(path, handler, user);
+      });
 }

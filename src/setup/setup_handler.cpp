@@ -180,15 +180,12 @@ int dispatch(setup_context& context, const char* section, const char* name,
 
 }  // namespace
 
+// Nothing here can throw: the record is filled with the C library's
+// allocator, whose failures are results, and no C++ library call is made.
 int setup_handler(void* context, const char* section, const char* name,
                   const char* value) {
   if (context == nullptr) return 0;
-  try {
-    return dispatch(*static_cast<setup_context*>(context), section, name,
-                    value);
-  } catch (...) {
-    return 0;  // nothing may unwind into the parser or the caller
-  }
+  return dispatch(*static_cast<setup_context*>(context), section, name, value);
 }
 
 setup_snapshot::setup_snapshot(const camera_setup* record)

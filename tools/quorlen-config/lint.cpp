@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <new>
 #include <set>
@@ -189,6 +190,7 @@ class linter {
           quorlen::parse_open_stream(stream, on_event, this, &observer);
       std::fclose(stream);
     }
+    if (failure_) std::rethrow_exception(failure_);
     finish_section();
     file_lines();
     outcome_.pieces = static_cast<int>(pieces_.size());
@@ -361,7 +363,13 @@ class linter {
     const int accepted =
         quorlen::setup_handler(&lint->context_, section, name, value);
     const bool starts = name == nullptr && value == nullptr;
-    if (accepted != 0 || starts) lint->event(section, name, value);
+    // The engine is built without exceptions, so none may cross it: a
+    // failure here is kept and raised again once the parse is over.
+    try {
+      if (accepted != 0 || starts) lint->event(section, name, value);
+    } catch (...) {
+      if (!lint->failure_) lint->failure_ = std::current_exception();
+    }
     return accepted;
   }
 
@@ -870,6 +878,7 @@ class linter {
   std::set<std::string> file_disabled_;
   std::map<int, std::set<std::string>> line_disabled_;
   lint_outcome outcome_;
+  std::exception_ptr failure_;
 };
 
 }  // namespace
