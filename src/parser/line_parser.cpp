@@ -120,71 +120,61 @@ class engine {
 
   // The first rule that applies wins.
   void classify(char* start) {
-    line_facts facts{line_number_, line_, start,  line_kind::blank,
-                     nullptr,      false, nullptr};
     char first = *start;
-    if (first == '\0') return note(facts);
+    if (first == '\0') return note(line_kind::blank, start);
     if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
-      facts.kind = line_kind::comment;
-      return note(facts);
+      return note(line_kind::comment, start);
     }
     if (last_name_[0] != '\0' && start > line_) {
       // An indented line continues the last name's value, taken whole.
-      facts.kind = line_kind::continuation;
-      note(facts);
+      note(line_kind::continuation, start);
       deliver(last_name_, start);
     } else if (first == '[') {
-      section_header(start, facts);
+      section_header(start);
     } else if (first == '=' && strcasecmp(start, BLOCK_START) == 0) {
-      facts.kind = line_kind::block_start;
-      note(facts);
+      note(line_kind::block_start, start);
       code_block();
     } else {
-      name_value(start, facts);
+      name_value(start);
     }
   }
 
   // "[a][b]" joins to the section "a||b"; only the first group must close.
-  void section_header(char* start, line_facts& facts) {
+  void section_header(char* start) {
     char* close = find_stop_char(start + 1, stop_set::close_bracket);
     if (*close != ']') {
-      facts.kind = line_kind::faulty;
-      note(facts);
+      note(line_kind::faulty, start);
       record(fault_kind::unclosed_section);
       return;
     }
+    bool open_group = false;
     while (close[1] == '[') {
       close[0] = '|';
       close[1] = '|';
       close = find_stop_char(close + 1, stop_set::close_bracket);
       if (*close != ']') {
-        facts.open_group = true;
+        open_group = true;
         break;
       }
     }
-    facts.kind = line_kind::section_header;
-    facts.close = close;
     *close = '\0';
     copy_cut(section_, start + 1, sizeof section_);
     last_name_[0] = '\0';
-    note(facts);
+    note(line_kind::section_header, start, close, open_group);
     deliver(nullptr, nullptr);
   }
 
   // The first '=' or ':' splits the line; values may hold both.
-  void name_value(char* start, line_facts& facts) {
+  void name_value(char* start) {
     char* separator = find_stop_char(start, stop_set::separator);
     if (*separator != '=' && *separator != ':') {
-      facts.kind = line_kind::faulty;
-      note(facts);
+      note(line_kind::faulty, start);
       record(fault_kind::missing_separator);
       return;
     }
     *separator = '\0';
     char* name_end = trim_space_end(start, separator);
     char* value_end = find_stop_char(separator + 1, stop_set::none);
-    facts.kind = line_kind::pair;
-    facts.value_end = value_end;
     *value_end = '\0';
     char* value = skip_space(separator + 1);
     trim_space_end(value, value_end > value ? value_end : value);
@@ -193,7 +183,7 @@ class engine {
     if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
     std::memcpy(last_name_, start, length);
     last_name_[length] = '\0';
-    note(facts);
+    note(line_kind::pair, start, nullptr, false, value_end);
     deliver(start, value);
   }
 
@@ -210,22 +200,18 @@ class engine {
       trim_space_end(line_, line_ + length_);
       char* first = skip_space(line_);
       keep_for_observer(first);
-      line_facts facts{line_number_, line_, first,  line_kind::block_text,
-                       nullptr,      false, nullptr};
       if (*first == '[' &&
           *find_stop_char(first + 1, stop_set::close_bracket) == ']') {
-        facts.kind = line_kind::block_broken_off;
-        note(facts);
+        note(line_kind::block_broken_off, first);
         replace(fault_kind::block_broken_off, opened);
         return;  // the header is consumed, not applied
       }
       if (strcasecmp(first, BLOCK_END) == 0) {
-        facts.kind = line_kind::block_end;
-        note(facts);
+        note(line_kind::block_end, first);
         if (block.ok()) deliver(nullptr, block.text());
         return;
       }
-      note(facts);
+      note(line_kind::block_text, first);
       if (block.ok() && !block.append(line_)) {
         record(fault_kind::block_no_memory, opened);
       }
@@ -257,8 +243,13 @@ class engine {
     }
   }
 
-  void note(const line_facts& facts) {
+  // The facts are put together only for a watcher, so that a parse without
+  // one pays a test a line and nothing more.
+  void note(line_kind kind, const char* start, const char* close = nullptr,
+            bool open_group = false, const char* value_end = nullptr) {
     if (observer_ != nullptr && observer_->line != nullptr) {
+      const line_facts facts{line_number_, line_,      start,    kind,
+                             close,        open_group, value_end};
       observer_->line(observer_->context, facts);
     }
   }
