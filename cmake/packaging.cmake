@@ -12,7 +12,7 @@ install(TARGETS quorlen_config_parser EXPORT quorlen_config_parser_targets
     COMPONENT runtime NAMELINK_COMPONENT development
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 install(TARGETS quorlen-config RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  COMPONENT runtime)
+  COMPONENT tool)
 
 install(EXPORT quorlen_config_parser_targets NAMESPACE quorlen::
   FILE quorlen_config_parserTargets.cmake DESTINATION ${QUORLEN_CMAKE_DIR}
@@ -30,20 +30,62 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/quorlen_config_parserConfigVersion.cmake
   DESTINATION ${QUORLEN_CMAKE_DIR} COMPONENT development)
 
+# The .pc file finds its prefix from where it lies, however deep the
+# (multiarch) library folder is.
+file(RELATIVE_PATH QUORLEN_PC_TO_PREFIX
+  /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(cmake/quorlen_config_parser.pc.in
   ${CMAKE_CURRENT_BINARY_DIR}/quorlen_config_parser.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorlen_config_parser.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
-# One Debian package with the library, the header and the tool.
+
+# Manual pages and the documents every Debian package carries, compressed
+# as Debian wants them (gzip -9n: no name, no time stamp).
+set(QUORLEN_PACKAGE_RUNTIME libquorlen-config-parser${QUORLEN_SOVERSION})
+set(QUORLEN_PACKAGE_DEV libquorlen-config-parser-dev)
+set(QUORLEN_PACKAGE_TOOL quorlen-config)
+function(quorlen_gzip source target)
+  execute_process(COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/${source}
+    OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/${target} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "gzip failed on ${source}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/${source})
+endfunction()
+quorlen_gzip(man/quorlen-config.1 quorlen-config.1.gz)
+quorlen_gzip(man/quorlen_parse_config.3 quorlen_parse_config.3.gz)
+quorlen_gzip(packaging/changelog changelog.gz)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorlen-config.1.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorlen_parse_config.3.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
+foreach(component runtime development tool)
+  if(component STREQUAL runtime)
+    set(package ${QUORLEN_PACKAGE_RUNTIME})
+  elseif(component STREQUAL development)
+    set(package ${QUORLEN_PACKAGE_DEV})
+  else()
+    set(package ${QUORLEN_PACKAGE_TOOL})
+  endif()
+  install(FILES packaging/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}
+    COMPONENT ${component})
+endforeach()
+
+# Debian packages the way Debian splits a library: the shared object alone,
+# its development files, and the tool.  Build them from a tree configured
+# with CMAKE_INSTALL_PREFIX=/usr, so that the library lands in its
+# multiarch folder.
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL runtime development tool)
 set(CPACK_PACKAGE_NAME libquorlen-config-parser)
 set(CPACK_PACKAGE_VENDOR "quorlen")
-set(CPACK_PACKAGE_CONTACT "quorlen developers <dev@quorlen.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "camera module configuration parser (library, header and quorlen-config)")
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+set(CPACK_PACKAGE_CONTACT "quorlen developers <dev@quorlen.org>")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR MATCHES "^arm")
@@ -56,7 +98,52 @@ else()
       OUTPUT_STRIP_TRAILING_WHITESPACE)
   endif()
 endif()
+# shlibs, so that packages built against the library depend on it, and the
+# ldconfig trigger (CPack's own would call ldconfig from maintainer scripts).
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian-runtime/shlibs
+  "libquorlen_config_parser ${QUORLEN_SOVERSION} "
+  "libquorlen-config-parser${QUORLEN_SOVERSION} (>= ${PROJECT_VERSION})\n")
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian-runtime/triggers
+  "activate-noawait ldconfig\n")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+  ${CMAKE_CURRENT_BINARY_DIR}/debian-runtime/shlibs
+  ${CMAKE_CURRENT_BINARY_DIR}/debian-runtime/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Written out: dpkg-shlibdeps cannot see a cross target's libraries.
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)  # shlibs and the ldconfig trigger
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${QUORLEN_PACKAGE_RUNTIME})
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libc6 (>= 2.34)")
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "camera module configuration parser (shared library)
+libquorlen_config_parser reads a camera module's configuration file and
+fills a record that the calling program supplies: the sensor's size,
+format and I2C address, the register and board command lists to send, and
+the adjustable controls.  It exports one C function, needs the C library
+alone, keeps no state and writes nothing to any stream.
+.
+This package holds the shared library.")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME ${QUORLEN_PACKAGE_DEV})
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
+  "${QUORLEN_PACKAGE_RUNTIME} (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "camera module configuration parser (development files)
+libquorlen_config_parser reads a camera module's configuration file and
+fills a record that the calling program supplies: the sensor's size,
+format and I2C address, the register and board command lists to send, and
+the adjustable controls.
+.
+This package holds the C header, the link to the shared library, the
+pkg-config file, the CMake package and the manual page.")
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${QUORLEN_PACKAGE_TOOL})
+set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
+  "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12)")
+set(CPACK_DEBIAN_TOOL_DESCRIPTION "dump, check and lint camera module configuration files
+quorlen-config reads camera module configuration files with the parser of
+libquorlen_config_parser, exactly as a camera program would.  It prints
+what the record holds (dump, json), lists the faulty lines (check), and
+reports every place where what a file says differs from what the record
+will hold (lint), as compilers print diagnostics or as JSON.")
+# CPack puts this summary before every package's description unless it is
+# CPack's own default; each package's first line is its synopsis instead.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CMAKE_PROJECT_NAME} built using CMake")
 include(CPack)
