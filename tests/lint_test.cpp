@@ -215,7 +215,8 @@ TEST(lint, a_clean_file_has_no_findings_at_any_level) {
   quorlen_test::owned_setup setup;
   const std::string text =
       std::string(CAM) + "SIZE = 640, 480\nFORMAT = 0x30, 0x01\n" + REG +
-      "REG = 0x3000, 0x01 ; note\n  0x3001, 0x02 ; the same key\n" + CTL + OK_CONTROL + BLOCK_A;
+      "REG = 0x3000, 0x01 ; note\n  0x3001, 0x02 ; the same key\n" + CTL +
+      OK_CONTROL + BLOCK_A;
   const auto outcome = quorlen_tool::lint_bytes(text, &setup.s);
   EXPECT_TRUE(outcome.findings.empty()) << outcome.findings[0].message;
   EXPECT_EQ(outcome.result, 0);

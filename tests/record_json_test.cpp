@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "record_text.h"
 #include "test_support.h"
 
 namespace {
@@ -29,10 +30,10 @@ void expect_same(const camera_setup& s, const json& doc) {
     const register_entry& e = s.entries[i];
     const json& j = entries[i];
     EXPECT_EQ(j.at("type").get<std::uint32_t>(), e.entry_type);
-    EXPECT_EQ(
-        j.at("section").get<std::uint32_t>() | j.at("key").get<std::uint32_t>(),
-        e.entry_type);
-    EXPECT_EQ(j.at("key").get<std::uint32_t>() >> 16, 0u);
+    EXPECT_EQ(j.at("section_code").get<std::uint32_t>() |
+                  j.at("key_code").get<std::uint32_t>(),
+              e.entry_type);
+    EXPECT_EQ(j.at("key_code").get<std::uint32_t>() >> 16, 0u);
     ASSERT_EQ(j.at("values").size(), e.value_count);
     for (int v = 0; v < e.value_count; ++v) {
       EXPECT_EQ(j.at("values")[static_cast<std::size_t>(v)].get<std::int32_t>(),
@@ -70,6 +71,10 @@ TEST(record_json, reads_back_field_by_field) {
     ASSERT_GE(quorlen_parse_config(path.c_str(), &setup), 0);
     const std::string text = quorlen_tool::record_json(setup).dump(2);
     expect_same(setup, json::parse(text));
+    camera_setup back{};
+    quorlen_tool::record_from_json(json::parse(text), back);
+    EXPECT_TRUE(quorlen_tool::same_setup(setup, back));
+    quorlen_tool::free_setup(back);
     quorlen_tool::free_setup(setup);
     EXPECT_EQ(setup.entries, nullptr);
     EXPECT_EQ(setup.control_count, 0u);

@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   check(outcome.library_lines == outcome.pieces,
         "the lint counts the library's lines differently");
   for (const quorlen_tool::finding& f : outcome.findings) {
-    check(f.line >= 1 && f.line <= outcome.file_lines + 1, "finding off the file");
+    check(f.line >= 1 && f.line <= outcome.file_lines + 1,
+          "finding off the file");
     check(f.column >= 1, "finding before the line");
     check(quorlen_tool::find_rule(f.code) != nullptr, "finding without a rule");
   }

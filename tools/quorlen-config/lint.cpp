@@ -154,15 +154,6 @@ struct position {
   int column = 0;
 };
 
-// Where the library's reads fall: one piece per read of a MAX_LINE-byte
-// fgets buffer, which is how the library counts lines.
-struct piece {
-  int line;             // the file line it lies in
-  std::size_t column0;  // its first byte's offset in that line
-  std::size_t offset;   // its first byte's offset in the file
-  std::size_t size;     // its bytes, a final newline included
-};
-
 // What a control section set, and where.
 struct control_state {
   std::uint32_t index;
@@ -209,26 +200,7 @@ class linter {
  private:
   // The file's lines and the library's pieces of them.
   void split() {
-    std::size_t at = 0;
-    int line = 1;
-    std::size_t column0 = 0;
-    while (at < bytes_.size()) {
-      std::size_t take = std::min(LINE_ROOM, bytes_.size() - at);
-      const void* newline = std::memchr(bytes_.data() + at, '\n', take);
-      if (newline != nullptr) {
-        take = static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                        (bytes_.data() + at)) +
-               1;
-      }
-      pieces_.push_back({line, column0, at, take});
-      at += take;
-      if (newline != nullptr) {
-        ++line;
-        column0 = 0;
-      } else {
-        column0 += take;
-      }
-    }
+    pieces_ = library_pieces(bytes_);
     for (std::size_t start = 0; start < bytes_.size();) {
       std::size_t end = bytes_.find('\n', start);
       if (end == std::string::npos) end = bytes_.size();
@@ -882,6 +854,31 @@ class linter {
 };
 
 }  // namespace
+
+std::vector<piece> library_pieces(const std::string& bytes) {
+  std::vector<piece> pieces;
+  std::size_t at = 0;
+  int line = 1;
+  std::size_t column0 = 0;
+  while (at < bytes.size()) {
+    std::size_t take = std::min(LINE_ROOM, bytes.size() - at);
+    const void* newline = std::memchr(bytes.data() + at, '\n', take);
+    if (newline != nullptr) {
+      take = static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                      (bytes.data() + at)) +
+             1;
+    }
+    pieces.push_back({line, column0, at, take});
+    at += take;
+    if (newline != nullptr) {
+      ++line;
+      column0 = 0;
+    } else {
+      column0 += take;
+    }
+  }
+  return pieces;
+}
 
 lint_outcome lint_bytes(const std::string& bytes, camera_setup* record) {
   return linter(bytes, record).run();

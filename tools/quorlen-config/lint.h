@@ -4,6 +4,7 @@
 #ifndef QUORLEN_LINT_H
 #define QUORLEN_LINT_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,16 @@ struct lint_outcome {
   int file_lines = 0;             // lines as an editor counts them
   int pieces = 0;                 // the reads a 200-byte fgets needs
 };
+
+// Where the library's reads fall in a file: one piece per read of its
+// 200-byte fgets buffer, which is how the library counts lines.
+struct piece {
+  int line;             // the file line it lies in, as an editor counts
+  std::size_t column0;  // its first byte's offset in that line
+  std::size_t offset;   // its first byte's offset in the file
+  std::size_t size;     // its bytes, a final newline included
+};
+std::vector<piece> library_pieces(const std::string& bytes);
 
 // Lints the bytes of one file, parsing them into *record (zero-filled by
 // the caller, who releases it) exactly as quorlen_parse_config would.

@@ -13,7 +13,9 @@
 #include "lint.h"
 #include "lint_report.h"
 #include "parser/line_parser.h"
+#include "record_diff.h"
 #include "record_json.h"
+#include "record_text.h"
 #include "setup/dump.h"
 #include "setup/setup_internal.h"
 
@@ -194,6 +196,71 @@ int run_lint(const lint_options& options) {
   return status;
 }
 
+// A whole input: a file, or standard input for "-".
+bool read_input(const std::string& path, std::string& bytes) {
+  if (path != "-") return read_file(path, bytes);
+  char block[65536];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, stdin)) > 0)
+    bytes.append(block, got);
+  return std::ferror(stdin) == 0;
+}
+
+int trouble(const std::string& what, const std::string& why) {
+  std::fprintf(stderr, "quorlen-config: %s: %s\n",
+               quorlen_tool::escape_text(what).c_str(),
+               quorlen_tool::escape_text(why).c_str());
+  return EXIT_TROUBLE;
+}
+
+int run_format(const std::string& path) {
+  std::string bytes;
+  if (!read_input(path, bytes))
+    return trouble(path, std::string("cannot read: ") + std::strerror(errno));
+  nlohmann::json document;
+  try {
+    document = nlohmann::json::parse(bytes);
+  } catch (const nlohmann::json::exception& e) {
+    return trouble(path, std::string("not JSON: ") + e.what());
+  }
+  camera_setup setup{};
+  std::string text;
+  try {
+    quorlen_tool::record_from_json(document, setup);
+    text = quorlen_tool::write_config(setup);
+  } catch (const quorlen_tool::unwritable& e) {
+    quorlen_tool::free_setup(setup);
+    return trouble(path, e.what());
+  }
+  quorlen_tool::free_setup(setup);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return EXIT_CLEAN;
+}
+
+int run_diff(const std::string& first, const std::string& second,
+             const std::string& format) {
+  quorlen_tool::parsed_file a, b;
+  a.path = first;
+  b.path = second;
+  for (quorlen_tool::parsed_file* file : {&a, &b}) {
+    std::string bytes;
+    if (!read_file(file->path, bytes)) {
+      return trouble(file->path,
+                     std::string("cannot read: ") + std::strerror(errno));
+    }
+    quorlen_tool::parse_file_bytes(bytes, *file);
+  }
+  quorlen_tool::record_diff diff = quorlen_tool::diff_records(a, b);
+  std::string text = diff.text;
+  if (format == "json") {
+    text = diff.json.dump(2, ' ', false,
+                          nlohmann::ordered_json::error_handler_t::replace) +
+           "\n";
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return diff.same ? EXIT_CLEAN : EXIT_FAULTY;
+}
+
 std::string rule_table() {
   std::string table = "Lint codes (level, meaning):\n";
   for (const auto& r : quorlen_tool::lint_rules) {
@@ -263,6 +330,29 @@ int main(int argc, char** argv) {
       "2 "
       "a file could not be read or the usage is wrong.\n\n" +
       rule_table());
+  std::string format_path;
+  CLI::App* format = app.add_subcommand(
+      "format",
+      "Print a configuration file whose parse gives exactly the record that "
+      "a 'json' document describes (comments are not kept)");
+  format
+      ->add_option("FILE", format_path,
+                   "JSON document from 'json'; - for standard input")
+      ->required();
+  std::vector<std::string> diff_paths;
+  std::string diff_format = "text";
+  CLI::App* diff = app.add_subcommand(
+      "diff",
+      "Compare what two files set: camera fields, entries per section, "
+      "controls by CTRL_NAME");
+  diff->add_option("--format", diff_format, "text or json")
+      ->check(CLI::IsMember({"text", "json"}))
+      ->capture_default_str();
+  diff->add_option("FILE", diff_paths, "The two configuration files")
+      ->required()
+      ->expected(2);
+  diff->footer(
+      "Exit status: 0 the records are the same, 1 they differ, 2 trouble.");
   app.footer(
       "Exit status: 0 all clean, 1 a faulty line, 2 a file could not be "
       "read or the usage is wrong.");
@@ -281,5 +371,8 @@ int main(int argc, char** argv) {
   if (dump->parsed()) return run_dump(dump_path);
   if (json->parsed()) return run_json(json_path);
   if (lint->parsed()) return run_lint(lint_opts);
+  if (format->parsed()) return run_format(format_path);
+  if (diff->parsed())
+    return run_diff(diff_paths[0], diff_paths[1], diff_format);
   return run_check(check_paths);
 }

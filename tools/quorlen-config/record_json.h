@@ -10,6 +10,11 @@ namespace quorlen_tool {
 
 nlohmann::ordered_json record_json(const camera_setup& setup);
 
+// The record a document of record_json describes, as the caller's to free
+// with free_setup; throws unwritable (record_text.h) for a field that no
+// record can hold.
+void record_from_json(const nlohmann::json& document, camera_setup& setup);
+
 // Releases what a parse stored in the record.
 void free_setup(camera_setup& setup);
 

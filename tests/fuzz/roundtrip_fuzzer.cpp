@@ -1,0 +1,45 @@
+// Any input: parse it, write the record back as a file, parse that, and the
+// two records must be the same; so must the record read back from its JSON
+// document.  Writing must never refuse a record that a parse produced.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "fuzz_support.h"
+#include "record_json.h"
+#include "record_text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  using namespace quorlen_fuzz;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  camera_setup parsed{};
+  logging_context from_input{quorlen::setup_context(&parsed), {}};
+  if (parse_from_stream(bytes.data(), bytes.size(), from_input) == -2) return 0;
+
+  std::string text;
+  try {
+    text = quorlen_tool::write_config(parsed);
+  } catch (const quorlen_tool::unwritable& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    check(false, "writing refused a record that a parse produced");
+  }
+  camera_setup again{};
+  logging_context from_text{quorlen::setup_context(&again), {}};
+  check(parse_from_text(text.c_str(), from_text) == 0,
+        "the written file is faulty");
+  check(same_record(parsed, again), "the written file reads back differently");
+
+  camera_setup from_json{};
+  const std::string document = quorlen_tool::record_json(parsed).dump(
+      -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  quorlen_tool::record_from_json(nlohmann::json::parse(document), from_json);
+  check(same_record(parsed, from_json),
+        "the JSON document reads back differently");
+
+  release(parsed);
+  release(again);
+  quorlen_tool::free_setup(from_json);
+  return 0;
+}
