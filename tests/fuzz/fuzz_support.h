@@ -9,6 +9,7 @@
 #include <string>
 
 #include "parser/line_sources.h"
+#include "record_compare.h"
 #include "setup/setup_internal.h"
 #include "test_support.h"
 
@@ -39,36 +40,10 @@ inline void check(bool condition, const char* what) {
   }
 }
 
+using quorlen_tool::same_setup;
+
 inline bool same_record(const camera_setup& a, const camera_setup& b) {
-  if (a.cfg_mode != b.cfg_mode || std::memcmp(a.type, b.type, sizeof a.type) ||
-      a.width != b.width || a.height != b.height ||
-      a.bit_width != b.bit_width || a.format != b.format ||
-      a.i2c_mode != b.i2c_mode || a.i2c_addr != b.i2c_addr ||
-      a.trans_lvl != b.trans_lvl || a.entry_count != b.entry_count ||
-      a.control_count != b.control_count) {
-    return false;
-  }
-  for (std::uint32_t i = 0; i < a.entry_count; ++i) {
-    const register_entry& x = a.entries[i];
-    const register_entry& y = b.entries[i];
-    if (x.entry_type != y.entry_type || x.value_count != y.value_count ||
-        std::memcmp(x.values, y.values, sizeof x.values) != 0) {
-      return false;
-    }
-  }
-  for (std::uint32_t i = 0; i < a.control_count; ++i) {
-    const control_entry& x = a.controls[i];
-    const control_entry& y = b.controls[i];
-    if (x.min_value != y.min_value || x.max_value != y.max_value ||
-        x.step != y.step || x.def != y.def ||
-        std::memcmp(x.ctrl_name, y.ctrl_name, sizeof x.ctrl_name) ||
-        std::memcmp(x.func_name, y.func_name, sizeof x.func_name) ||
-        (x.code == nullptr) != (y.code == nullptr) ||
-        (x.code != nullptr && std::strcmp(x.code, y.code) != 0)) {
-      return false;
-    }
-  }
-  return true;
+  return same_setup(a, b);
 }
 
 // Everything a caller may read is readable and in its place.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "quorlen_config_parser.h"
+#include "record_compare.h"
 
 namespace quorlen_tool {
 
@@ -20,10 +21,6 @@ class unwritable : public std::runtime_error {
 // exactly this record; throws unwritable rather than write anything that
 // would read back differently.
 std::string write_config(const camera_setup& setup);
-
-// Whether two records hold the same: every field, entry, control and code
-// byte (values past value_count and the reserved field aside).
-bool same_setup(const camera_setup& a, const camera_setup& b);
 
 // The section text a file writes for a section code, and the key text for
 // a register key code; null for none.
