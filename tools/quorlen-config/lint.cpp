@@ -44,6 +44,8 @@ const std::vector<rule> lint_rules = {
      "SIZE without exactly two values: the line changes nothing"},
     {"Q403", level::warning,
      "FORMAT without one or two values: the line changes nothing"},
+    {"Q404", level::warning,
+     "a continuation line keeps its comment: a ',' in it adds values"},
     {"Q501", level::warning, "text longer than its field: cut"},
     {"Q502", level::warning,
      "';' or '//' with no blank before it is kept in the text"},
@@ -468,6 +470,7 @@ class linter {
     const bool comment = facts_.kind == line_kind::continuation &&
                          rest > r.end &&
                          (*rest == ';' || (rest[0] == '/' && rest[1] == '/'));
+    if (comment && kept_comment_ == nullptr) kept_comment_ = rest;
     if (rest < piece_end && !comment) {
       add(at(r.end), "Q301",
           "text after the number is ignored: " + subject + " " +
@@ -750,11 +753,25 @@ class linter {
     }
     const register_entry& entry = record_->entries[record_->entry_count - 1];
     position seventeenth;
+    kept_comment_ = nullptr;
+    bool told = false;
     const unsigned count =
         list(value, &seventeenth,
              [&](const quorlen::number_reading& r, unsigned index,
                  const char* p, const char* end) {
                if (index >= QUORLEN_MAX_VALUES) return;
+               if (kept_comment_ != nullptr && p > kept_comment_) {
+                 // The comment a continuation line keeps goes on past a ','.
+                 if (!told) {
+                   add(at(kept_comment_), "Q404",
+                       "a continuation line keeps its comment, and a ',' in it "
+                       "starts more values: " +
+                           std::string(name) + " holds " +
+                           std::to_string(entry.value_count) + " values");
+                   told = true;
+                 }
+                 return;
+               }
                if (number_text(name, r, p, end)) {
                  number_range(name, r, field::s32, entry.values[index]);
                }
@@ -851,6 +868,7 @@ class linter {
   std::map<int, std::set<std::string>> line_disabled_;
   lint_outcome outcome_;
   std::exception_ptr failure_;
+  const char* kept_comment_ = nullptr;  // a continuation line's comment
 };
 
 }  // namespace
