@@ -42,10 +42,6 @@ inline void check(bool condition, const char* what) {
 
 using quorlen_tool::same_setup;
 
-inline bool same_record(const camera_setup& a, const camera_setup& b) {
-  return same_setup(a, b);
-}
-
 // Everything a caller may read is readable and in its place.
 inline void check_consistent(const camera_setup& s) {
   check(s.entry_count == 0 || s.entries != nullptr, "entries missing");

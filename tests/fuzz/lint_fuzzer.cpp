@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const quorlen_tool::lint_outcome outcome =
       quorlen_tool::lint_bytes(bytes, &watched);
   check(outcome.result == expected, "results differ with the lint watching");
-  check(same_record(plain, watched), "records differ with the lint watching");
+  check(same_setup(plain, watched), "records differ with the lint watching");
   check(outcome.library_lines == outcome.pieces,
         "the lint counts the library's lines differently");
   for (const quorlen_tool::finding& f : outcome.findings) {

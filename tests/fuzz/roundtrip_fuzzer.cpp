@@ -29,13 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   logging_context from_text{quorlen::setup_context(&again), {}};
   check(parse_from_text(text.c_str(), from_text) == 0,
         "the written file is faulty");
-  check(same_record(parsed, again), "the written file reads back differently");
+  check(same_setup(parsed, again), "the written file reads back differently");
 
   camera_setup from_json{};
   const std::string document = quorlen_tool::record_json(parsed).dump(
       -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
   quorlen_tool::record_from_json(nlohmann::json::parse(document), from_json);
-  check(same_record(parsed, from_json),
+  check(same_setup(parsed, from_json),
         "the JSON document reads back differently");
 
   release(parsed);

@@ -26,38 +26,57 @@ std::string fault_reason(const quorlen::fault& f) {
   return "faulty line";
 }
 
-namespace {
-
-// Length of the valid UTF-8 sequence at text[i] that is safe to show, or 0
-// when the byte must be escaped.
-std::size_t shown_length(std::string_view text, std::size_t i, bool keep_tabs) {
+std::size_t utf8_sequence(std::string_view text, std::size_t i,
+                          std::uint32_t* code) {
   const auto byte = [&](std::size_t k) {
     return static_cast<unsigned char>(text[k]);
   };
   const unsigned char c = byte(i);
-  if (c == '\t') return keep_tabs ? 1 : 0;
-  if (c < 0x20 || c == 0x7F) return 0;
+  *code = c;
   if (c < 0x80) return 1;
   std::size_t length;
-  unsigned min;
-  unsigned code;
+  std::uint32_t min;
+  std::uint32_t value;
   if (c >= 0xC2 && c <= 0xDF) {
-    length = 2, min = 0x80, code = c & 0x1Fu;
+    length = 2, min = 0x80, value = c & 0x1Fu;
   } else if (c >= 0xE0 && c <= 0xEF) {
-    length = 3, min = 0x800, code = c & 0x0Fu;
+    length = 3, min = 0x800, value = c & 0x0Fu;
   } else if (c >= 0xF0 && c <= 0xF4) {
-    length = 4, min = 0x10000, code = c & 0x07u;
+    length = 4, min = 0x10000, value = c & 0x07u;
   } else {
     return 0;
   }
   if (i + length > text.size()) return 0;
   for (std::size_t k = 1; k < length; ++k) {
     if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3Fu);
+    value = (value << 6) | (byte(i + k) & 0x3Fu);
   }
-  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+  if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
     return 0;
   }
+  *code = value;
+  return length;
+}
+
+bool valid_utf8(std::string_view text) {
+  std::uint32_t code;
+  for (std::size_t i = 0, length; i < text.size(); i += length) {
+    length = utf8_sequence(text, i, &code);
+    if (length == 0) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at text[i] that is safe to show, or 0
+// when the byte must be escaped.
+std::size_t shown_length(std::string_view text, std::size_t i, bool keep_tabs) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c == '\t') return keep_tabs ? 1 : 0;
+  if (c < 0x20 || c == 0x7F) return 0;
+  std::uint32_t code;
+  const std::size_t length = utf8_sequence(text, i, &code);
   if (code >= 0x80 && code <= 0x9F) return 0;  // C1 controls
   return length;
 }

@@ -2,6 +2,8 @@
 #ifndef QUORLEN_DIAGNOSTICS_H
 #define QUORLEN_DIAGNOSTICS_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +13,13 @@ namespace quorlen_tool {
 
 // Why a line is faulty, in the file's own terms.
 std::string fault_reason(const quorlen::fault& f);
+
+// Length of the valid UTF-8 sequence at text[i] (setting *code to the code
+// point it spells), or 0 when none starts there.
+std::size_t utf8_sequence(std::string_view text, std::size_t i,
+                          std::uint32_t* code);
+
+bool valid_utf8(std::string_view text);
 
 // The bytes as they may be shown on a terminal: valid UTF-8 passes, while
 // control characters (C0, DEL and C1) and bytes that are not UTF-8 become

@@ -173,16 +173,7 @@ class linter {
 
   lint_outcome run() {
     quorlen::parse_observer observer{on_fault, this, on_line};
-    if (bytes_.empty()) {
-      outcome_.result = quorlen::parse_text("", on_event, this, &observer);
-    } else {
-      std::FILE* stream =
-          fmemopen(const_cast<char*>(bytes_.data()), bytes_.size(), "r");
-      if (stream == nullptr) throw std::bad_alloc();
-      outcome_.result =
-          quorlen::parse_open_stream(stream, on_event, this, &observer);
-      std::fclose(stream);
-    }
+    outcome_.result = parse_bytes(bytes_, on_event, this, &observer);
     if (failure_) std::rethrow_exception(failure_);
     finish_section();
     file_lines();
@@ -872,6 +863,19 @@ class linter {
 };
 
 }  // namespace
+
+int parse_bytes(const std::string& bytes,
+                int (*handler)(void*, const char*, const char*, const char*),
+                void* user, quorlen::parse_observer* observer) {
+  if (bytes.empty()) return quorlen::parse_text("", handler, user, observer);
+  std::FILE* stream =
+      fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "r");
+  if (stream == nullptr) throw std::bad_alloc();
+  const int result =
+      quorlen::parse_open_stream(stream, handler, user, observer);
+  std::fclose(stream);
+  return result;
+}
 
 std::vector<piece> library_pieces(const std::string& bytes) {
   std::vector<piece> pieces;

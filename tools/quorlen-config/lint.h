@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "parser/line_parser.h"
 #include "quorlen_config_parser.h"
 
 namespace quorlen_tool {
@@ -55,6 +56,12 @@ struct piece {
   std::size_t size;     // its bytes, a final newline included
 };
 std::vector<piece> library_pieces(const std::string& bytes);
+
+// Parses the bytes of a file, NUL bytes and all, exactly as the library
+// reads a file (a 200-byte fgets a line), with the handler and watcher given.
+int parse_bytes(const std::string& bytes,
+                int (*handler)(void*, const char*, const char*, const char*),
+                void* user, quorlen::parse_observer* observer);
 
 // Lints the bytes of one file, parsing them into *record (zero-filled by
 // the caller, who releases it) exactly as quorlen_parse_config would.

@@ -21,18 +21,18 @@ const char* level_colour(level l) {
   return BOLD;
 }
 
-std::string_view line_of(const std::string& bytes, int number) {
-  std::size_t start = 0;
-  for (int i = 1; i < number && start != std::string::npos; ++i) {
-    start = bytes.find('\n', start);
-    if (start != std::string::npos) ++start;
+// The file's lines, without their line ends (and a CR before one).
+std::vector<std::string_view> lines_of(const std::string& bytes) {
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start <= bytes.size();) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string_view line(bytes.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
   }
-  if (start == std::string::npos || start > bytes.size()) return {};
-  std::size_t end = bytes.find('\n', start);
-  if (end == std::string::npos) end = bytes.size();
-  std::string_view line(bytes.data() + start, end - start);
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  return line;
+  return lines;
 }
 
 }  // namespace
@@ -43,6 +43,7 @@ std::string gcc_report(const std::string& path, const std::string& bytes,
     return color ? colour + text + RESET : text;
   };
   const std::string shown_path = escape_text(path);
+  const std::vector<std::string_view> lines = lines_of(bytes);
   std::string out;
   for (const finding& f : findings) {
     std::string message = f.message;
@@ -54,7 +55,8 @@ std::string gcc_report(const std::string& path, const std::string& bytes,
                  std::string(level_name(f.severity)) + ":") +
            " " + message + " [" + paint(level_colour(f.severity), f.code) +
            "]\n";
-    const std::string_view line = line_of(bytes, f.line);
+    const std::size_t index = static_cast<std::size_t>(f.line - 1);
+    const std::string_view line = index < lines.size() ? lines[index] : "";
     const std::string number = std::to_string(f.line);
     const std::string gutter(number.size() < 5 ? 5 - number.size() : 0, ' ');
     out += gutter + number + " | " + escape_text(line, true) + "\n";

@@ -21,7 +21,6 @@ namespace {
 // Remembers the library's line of each new entry and control.
 struct line_watch {
   quorlen::setup_context context;
-  parsed_file& file;
   int library_line = 0;
   std::vector<int> entries;  // library lines
   std::vector<int> controls;
@@ -68,29 +67,13 @@ std::string quoted(const std::string& text) {
   return "'" + escape_text(text) + "'";
 }
 
-template <std::size_t N>
-std::string field_text(const char (&field)[N]) {
-  return std::string(field, strnlen(field, N));
-}
-
 }  // namespace
 
 void parse_file_bytes(const std::string& bytes, parsed_file& file) {
-  line_watch watch{quorlen::setup_context(&file.setup), file, 0, {}, {}};
-  quorlen::parse_observer observer{nullptr, nullptr, line_watch::line};
-  observer.context = &watch;
-  int result;
-  if (bytes.empty()) {
-    result = quorlen::parse_text("", line_watch::handle, &watch, &observer);
-  } else {
-    std::FILE* stream =
-        fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "r");
-    if (stream == nullptr) throw std::bad_alloc();
-    result = quorlen::parse_open_stream(stream, line_watch::handle, &watch,
-                                        &observer);
-    std::fclose(stream);
-  }
-  (void)result;  // faulty lines do not stop a comparison of what is set
+  line_watch watch{quorlen::setup_context(&file.setup), 0, {}, {}};
+  quorlen::parse_observer observer{nullptr, &watch, line_watch::line};
+  // Faulty lines do not stop a comparison of what is set.
+  parse_bytes(bytes, line_watch::handle, &watch, &observer);
   const std::vector<piece> pieces = library_pieces(bytes);
   const auto physical = [&](int library_line) {
     const std::size_t i = static_cast<std::size_t>(library_line - 1);

@@ -4,49 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "diagnostics.h"
 #include "record_text.h"
 #include "setup/setup_internal.h"
 
 namespace quorlen_tool {
 namespace {
-
-template <std::size_t N>
-std::string field_text(const char (&field)[N]) {
-  return std::string(field, strnlen(field, N));
-}
-
-bool valid_utf8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length;
-    std::uint32_t code;
-    std::uint32_t min;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      length = 2, code = c & 0x1Fu, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      length = 3, code = c & 0x0Fu, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      length = 4, code = c & 0x07u, min = 0x10000;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
-}
 
 // The text as JSON shows it, and where it is not UTF-8 (which JSON shows
 // with U+FFFD) its exact bytes in hex beside it, under NAME_hex.

@@ -2,11 +2,19 @@
 #ifndef QUORLEN_RECORD_JSON_H
 #define QUORLEN_RECORD_JSON_H
 
+#include <cstring>
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "quorlen_config_parser.h"
 
 namespace quorlen_tool {
+
+// A record's fixed text field up to its terminator (or its whole size).
+template <std::size_t N>
+std::string field_text(const char (&field)[N]) {
+  return std::string(field, strnlen(field, N));
+}
 
 nlohmann::ordered_json record_json(const camera_setup& setup);
 

@@ -74,8 +74,8 @@ class writer {
   // room is what the field keeps: a text that fills it may be followed by
   // more, which the field cuts off again, so that a blank at its end is not
   // trimmed away.
-  void text_key(const char* key, std::string_view whole, const std::string& field,
-                std::size_t room) {
+  void text_key(const char* key, std::string_view whole,
+                const std::string& field, std::size_t room) {
     if (whole.empty()) return;
     std::string padded(whole);
     if (whole.size() == room && blank(whole.back())) padded += 'x';
@@ -172,8 +172,8 @@ class writer {
       std::string spaced = std::string(key) + " =";
       std::string compact = std::string(key) + "=";
       for (int v = 0; v < e.value_count; ++v) {
-        const std::string text =
-            value_text(e.values[v], (e.entry_type & 0xFFFFu) == QUORLEN_KEY_DELAY);
+        const std::string text = value_text(
+            e.values[v], (e.entry_type & 0xFFFFu) == QUORLEN_KEY_DELAY);
         spaced += (v == 0 ? " " : ", ") + text;
         compact += (v == 0 ? "" : ",") + text;
       }
