@@ -169,6 +169,37 @@ void fill_record(benchmark::State& state, bool grow_in_steps) {
 void record_only(benchmark::State& state) { fill_record(state, true); }
 void fresh_record(benchmark::State& state) { fill_record(state, false); }
 
+// The floor's loop plus one allocation of the record's final size, with
+// each entry written once as its line goes by: what no parser that fills a
+// new record can beat.
+void limit_c(benchmark::State& state) {
+  const bench_file& f = file_of(state);
+  camera_setup counted{};
+  quorlen_parse_config(f.path.c_str(), &counted);
+  const std::uint32_t entries = counted.entry_count;
+  release(counted);
+  const std::size_t room = (std::size_t{entries} / 100 + 1) * 100;
+  for (auto _ : state) {
+    auto* array = static_cast<register_entry*>(
+        std::malloc(room * sizeof(register_entry)));
+    std::FILE* file = std::fopen(f.path.c_str(), "r");
+    char line[200];
+    std::uint32_t n = 0;
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+      if (n < entries) {
+        std::memset(&array[n], 0, sizeof(register_entry));
+        array[n].entry_type = n;
+        ++n;
+      }
+    }
+    std::fclose(file);
+    benchmark::DoNotOptimize(array);
+    benchmark::ClobberMemory();
+    std::free(array);
+  }
+  set_counters(state, f);
+}
+
 void parse_text(benchmark::State& state) {
   const bench_file& f = file_of(state);
   const std::string text = read_all(f.path);
@@ -229,6 +260,7 @@ void line_counts(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(floor_fgets)->Apply(sizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(limit_c)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(product)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(parse_text)->Apply(sizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(record_only)->Apply(sizes)->Unit(benchmark::kMillisecond);
@@ -251,6 +283,10 @@ class ratio_reporter : public benchmark::ConsoleReporter {
         times_.emplace(run.run_name.str(), run.GetAdjustedRealTime());
       } else if (run.aggregate_name == "median") {
         times_[run.run_name.str()] = run.GetAdjustedRealTime();
+        const auto counter = run.counters.find("allocs/parse");
+        if (counter != run.counters.end()) {
+          allocations_[run.run_name.str()] = counter->second.value;
+        }
       }
     }
   }
@@ -271,13 +307,39 @@ class ratio_reporter : public benchmark::ConsoleReporter {
           s.substr(0, s.find('/')).c_str(), floor / prod, floor / text,
           hand / prod, 100.0 * time("record_only/" + s) / prod);
       const double fresh = time("fresh_record/" + s);
-      if (fresh > 0) {
+      const double limit = time("limit_c/" + s);
+      if (fresh > 0 && limit > 0) {
         std::printf(
-            "         fresh record memory alone: %.2f of the floor's time\n",
-            fresh / floor);
+            "         product/limit C throughput %.2f; fresh record memory "
+            "alone: %.2f of the floor's time\n",
+            limit / prod, fresh / floor);
       }
     }
     print_cost_per_line();
+    print_targets();
+  }
+
+  // The goals, each figure from this run.
+  void print_targets() const {
+    std::printf("\ntargets (this run)\n");
+    std::printf("  product/limit C throughput, 50 MB: %.2f (at least 0.90)\n",
+                ratio("limit_c/50/0", "product/50/0"));
+    std::printf(
+        "  product/peer throughput, 1, 10, 50 MB: %.2f %.2f %.2f (at least "
+        "5)\n",
+        ratio("peer/1/0", "product/1/0"), ratio("peer/10/0", "product/10/0"),
+        ratio("peer/50/0", "product/50/0"));
+    std::printf(
+        "  product/floor per line, 10000 and 100000 entries: %.2f %.2f (at "
+        "most 1.65)\n",
+        ratio("product/0/10000", "floor_fgets/0/10000"),
+        ratio("product/0/100000", "floor_fgets/0/100000"));
+    for (const auto& [name, count] : allocations_) {
+      const auto it = lines_of().find(name.substr(name.find('/') + 1));
+      if (it == lines_of().end() || it->second == 0) continue;
+      std::printf("  allocations per parse, %s: %.0f (%.5f a line)\n",
+                  name.c_str(), count, count / static_cast<double>(it->second));
+    }
   }
 
   // ns a line for the line-count series; "parse" is the product less the
@@ -311,7 +373,12 @@ class ratio_reporter : public benchmark::ConsoleReporter {
     auto it = times_.find(name);
     return it != times_.end() ? it->second : 0.0;
   }
+  double ratio(const std::string& first, const std::string& second) const {
+    const double below = time(second);
+    return below > 0 ? time(first) / below : 0.0;
+  }
   std::map<std::string, double> times_;
+  std::map<std::string, double> allocations_;
 };
 
 // One parse of the file; prints the peak resident size beyond the start
