@@ -137,31 +137,29 @@ void product(benchmark::State& state) {
 }
 
 // What the record alone costs, with no file and no parsing: the same 72
-// bytes written per entry, into an array grown in steps of 100 as the
-// parse grows it, or into one allocation of the final size.  The second is
-// a bound under any parser that fills a new record.
-void fill_record(benchmark::State& state, bool grow_in_steps) {
+// bytes written per entry, into the array as the parse grows it, or into
+// one allocation of the final size.  The second is a bound under any
+// parser that fills a new record.
+void fill_record(benchmark::State& state, bool grow_as_parse) {
   const bench_file& f = file_of(state);
   camera_setup counted{};
   quorlen_parse_config(f.path.c_str(), &counted);
   const std::uint32_t entries = counted.entry_count;
   release(counted);
   for (auto _ : state) {
-    register_entry* array = nullptr;
-    if (!grow_in_steps) {
-      array = static_cast<register_entry*>(
+    camera_setup setup{};
+    if (!grow_as_parse) {
+      setup.entries = static_cast<register_entry*>(
           std::malloc((std::size_t{entries} + 100) * sizeof(register_entry)));
     }
     for (std::uint32_t n = 1; n <= entries; ++n) {
-      if (grow_in_steps && (n == 1 || n % 100 == 0)) {
-        array = static_cast<register_entry*>(
-            std::realloc(array, (n + 100) * sizeof(register_entry)));
-      }
-      std::memset(&array[n - 1], 0, sizeof(register_entry));
-      array[n - 1].entry_type = n;
+      register_entry* entry =
+          grow_as_parse ? quorlen::append_entry(setup) : &setup.entries[n - 1];
+      std::memset(entry, 0, sizeof(register_entry));
+      entry->entry_type = n;
     }
-    benchmark::DoNotOptimize(array);
-    std::free(array);
+    benchmark::DoNotOptimize(setup.entries);
+    std::free(setup.entries);
   }
   set_counters(state, f);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -204,6 +205,41 @@ TEST(register_entries, grow_by_100_across_two_calls) {
   for (std::uint32_t i = 0; i < 300; ++i) {
     ASSERT_EQ(s.s.entries[i].values[0], static_cast<std::int32_t>(i));
     ASSERT_EQ(s.s.entries[i].value_count, 1);
+  }
+}
+
+// A caller's own array of exactly the room that the count promises: the
+// parse appends into it and grows it only where that room runs out (the
+// sanitizer builds catch a write past it).
+TEST(register_entries, append_to_arrays_of_exactly_the_promised_room) {
+  struct row {
+    std::uint32_t held, added;
+  } rows[] = {{1, 1},     {1, 99},  {99, 1},   {99, 2},    {100, 99},
+              {100, 100}, {199, 1}, {250, 50}, {250, 400}, {300, 1000}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::to_string(r.held) + " held, " + std::to_string(r.added) +
+                 " added");
+    owned_setup s;
+    const std::size_t room = (r.held / 100 + 1) * 100;
+    s.s.entries = static_cast<register_entry*>(
+        std::malloc(room * sizeof(register_entry)));
+    ASSERT_NE(s.s.entries, nullptr);
+    for (std::uint32_t i = 0; i < r.held; ++i) {
+      s.s.entries[i] = register_entry{};
+      s.s.entries[i].values[0] = static_cast<std::int32_t>(i);
+    }
+    s.s.entry_count = r.held;
+    EXPECT_EQ(parse(register_lines(static_cast<int>(r.added),
+                                   static_cast<int>(r.held)),
+                    &s.s),
+              0);
+    const std::uint32_t total = r.held + r.added;
+    ASSERT_EQ(s.s.entry_count, total);
+    EXPECT_GE(malloc_usable_size(s.s.entries),
+              (total / 100 + 1) * 100 * sizeof(register_entry));
+    for (std::uint32_t i = 0; i < total; ++i) {
+      ASSERT_EQ(s.s.entries[i].values[0], static_cast<std::int32_t>(i)) << i;
+    }
   }
 }
 

@@ -1,6 +1,10 @@
 #include <cstdlib>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
+#include "number_scan.h"
 #include "setup_internal.h"
 
 namespace quorlen {
@@ -129,31 +133,58 @@ int control_event(setup_context& context, const char* name, const char* value) {
   return 1;
 }
 
+// What the array's block really holds, in elements.  Where the allocator
+// cannot tell, the room that the count guarantees.
+std::size_t room_of(const register_entry* entries, std::uint32_t count) {
+#if defined(__GLIBC__)
+  (void)count;
+  return malloc_usable_size(const_cast<register_entry*>(entries)) /
+         sizeof(register_entry);
+#else
+  return (std::size_t{count} / ENTRY_GROWTH + 1) * ENTRY_GROWTH;
+#endif
+}
+
+}  // namespace
+
 // The room in entries is known only from entry_count: 100 elements for the
 // first, then 100 more each time the count reaches a multiple of 100.  A
-// later call into the same record relies on exactly this.
-int register_line(camera_setup& setup, std::uint32_t section, const char* name,
-                  const char* value) {
-  std::uint32_t key = lookup_code(register_key_codes, name);
-  if (key == 0) return 1;
-  if (setup.entry_count == UINT32_MAX) return 0;
-  std::uint32_t n = setup.entry_count + 1;
+// later call into the same record relies on exactly this, so at those
+// counts the array must hold 100 more; the block is asked to grow only when
+// it really holds less, and then by half again, so that a long file costs a
+// few resizes instead of one per 100 lines.
+register_entry* append_entry(camera_setup& setup) {
+  if (setup.entry_count == UINT32_MAX) return nullptr;
+  const std::uint32_t n = setup.entry_count + 1;
   register_entry* entries = setup.entries;
   if (n == 1) {
     entries = static_cast<register_entry*>(
         std::malloc(ENTRY_GROWTH * sizeof(register_entry)));
-  } else if (n % ENTRY_GROWTH == 0) {
-    if (!fits(n, ENTRY_GROWTH, sizeof(register_entry))) return 0;
-    entries = static_cast<register_entry*>(std::realloc(
-        entries, (std::size_t{n} + ENTRY_GROWTH) * sizeof(register_entry)));
+  } else if (n % ENTRY_GROWTH == 0 &&
+             room_of(entries, n - 1) < std::size_t{n} + ENTRY_GROWTH) {
+    const std::size_t half = n / 2;
+    const std::size_t extra = half > ENTRY_GROWTH ? half : ENTRY_GROWTH;
+    if (!fits(n, extra, sizeof(register_entry))) return nullptr;
+    entries = static_cast<register_entry*>(
+        std::realloc(entries, (n + extra) * sizeof(register_entry)));
   }
-  if (entries == nullptr) return 0;  // the record keeps its old array
+  if (entries == nullptr) return nullptr;  // the record keeps its old array
   setup.entries = entries;
   setup.entry_count = n;
-  register_entry& entry = entries[n - 1];
-  std::memset(&entry, 0, sizeof entry);
-  entry.entry_type = section | key;
-  parse_value_list(&entry, value);
+  return &entries[n - 1];
+}
+
+namespace {
+
+int register_line(camera_setup& setup, std::uint32_t section, const char* name,
+                  const char* value, space_class is_space) {
+  std::uint32_t key = lookup_code(register_key_codes, name);
+  if (key == 0) return 1;
+  register_entry* entry = append_entry(setup);
+  if (entry == nullptr) return 0;
+  std::memset(entry, 0, sizeof *entry);
+  entry->entry_type = section | key;
+  scan::fill_value_list(entry, value, is_space);
   return 1;
 }
 
@@ -175,7 +206,7 @@ int dispatch(setup_context& context, const char* section, const char* name,
     camera_key(*context.setup, name, value);
     return 1;
   }
-  return register_line(*context.setup, code, name, value);
+  return register_line(*context.setup, code, name, value, context.is_space);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "char_class.h"
 #include "quorlen_config_parser.h"
 
 namespace quorlen {
@@ -48,11 +49,31 @@ constexpr std::uint32_t CONTROL_SECTION = QUORLEN_SECTION_CONTROL;
 constexpr std::uint32_t ENTRY_GROWTH = 100;  // entries grows by 100 elements
 
 // The code of the first row whose name equals key exactly; 0 for none.
-std::uint32_t lookup_code(const code_row* table, const char* key);
+// Names are short and most differ in their first bytes, so a plain loop
+// beats a call to strcmp.
+inline std::uint32_t lookup_code(const code_row* table, const char* key) {
+  for (const code_row* row = table; row->name != nullptr; ++row) {
+    const char* a = row->name;
+    const char* b = key;
+    while (*a == *b) {
+      if (*a == '\0') return row->code;
+      ++a;
+      ++b;
+    }
+  }
+  return 0;
+}
 
 std::int32_t parse_int32(const char* text);
 std::int64_t parse_int64(const char* text);
-void parse_value_list(register_entry* entry, const char* text);
+// The white-space table may be passed by a caller that reads many lists.
+void parse_value_list(register_entry* entry, const char* text,
+                      space_class is_space = space_class());
+
+// Appends one element to setup.entries, growing the array as a later call
+// into the record relies on; the element is not cleared.  Null when the
+// array cannot grow, and then the record is unchanged.
+register_entry* append_entry(camera_setup& setup);
 
 // What the handler keeps for one parse besides the record itself.
 struct setup_context {
@@ -65,6 +86,8 @@ struct setup_context {
   // The section text of the last event and its code.
   const char* section_text = nullptr;
   std::uint32_t section_code = 0;
+  // The C library's white-space table, taken once a parse.
+  space_class is_space;
 };
 
 // The entry_handler for a setup_context.

@@ -46,25 +46,4 @@ const code_row camera_key_codes[] = {
     {nullptr, 0},
 };
 
-namespace {
-
-// Names are short and most differ in their first bytes, so a plain loop
-// beats a call to strcmp.
-bool same_text(const char* a, const char* b) {
-  while (*a == *b) {
-    if (*a == '\0') return true;
-    ++a;
-    ++b;
-  }
-  return false;
-}
-
-}  // namespace
-
-std::uint32_t lookup_code(const code_row* table, const char* key) {
-  const code_row* row = table;
-  while (row->name != nullptr && !same_text(row->name, key)) ++row;
-  return row->code;
-}
-
 }  // namespace quorlen
