@@ -102,8 +102,8 @@ class engine {
     while (read()) {
       char* start = line_;
       if (line_number_ == 1 && has_byte_order_mark(line_)) start += 3;
-      trim_space_end(start, line_ + length_);
-      start = skip_space(start);
+      end_ = trim_space_end(start, line_ + length_, is_space_);
+      start = skip_space(start, is_space_);
       keep_for_observer(start);
       classify(start);
     }
@@ -141,7 +141,7 @@ class engine {
 
   // "[a][b]" joins to the section "a||b"; only the first group must close.
   void section_header(char* start) {
-    char* close = find_stop_char(start + 1, stop_set::close_bracket);
+    char* close = find_stop_char(start + 1, stop_set::close_bracket, is_space_);
     if (*close != ']') {
       note(line_kind::faulty, start);
       record(fault_kind::unclosed_section);
@@ -151,7 +151,7 @@ class engine {
     while (close[1] == '[') {
       close[0] = '|';
       close[1] = '|';
-      close = find_stop_char(close + 1, stop_set::close_bracket);
+      close = find_stop_char(close + 1, stop_set::close_bracket, is_space_);
       if (*close != ']') {
         open_group = true;
         break;
@@ -164,24 +164,43 @@ class engine {
     deliver(nullptr, nullptr);
   }
 
-  // The first '=' or ':' splits the line; values may hold both.
+  // The first '=' or ':' splits the line; values may hold both.  Only a
+  // ';' or '/' can start an inline comment, so where the name holds neither
+  // the separator is the first '=' or ':', and where the value holds neither
+  // it runs to the end of the line.
   void name_value(char* start) {
-    char* separator = find_stop_char(start, stop_set::separator);
+    char* separator = find_separator(start);
+    bool may_comment = false;
+    if (*separator == ';' || *separator == '/') {
+      may_comment = true;
+      separator = find_stop_char(start, stop_set::separator, is_space_);
+    }
     if (*separator != '=' && *separator != ':') {
       note(line_kind::faulty, start);
       record(fault_kind::missing_separator);
       return;
     }
     *separator = '\0';
-    char* name_end = trim_space_end(start, separator);
-    char* value_end = find_stop_char(separator + 1, stop_set::none);
-    *value_end = '\0';
-    char* value = skip_space(separator + 1);
-    trim_space_end(value, value_end > value ? value_end : value);
-    // The name holds no NUL, so its length is known without a scan.
+    char* name_end = trim_space_end(start, separator, is_space_);
+    char* value = skip_space(separator + 1, is_space_);
+    char* value_end = end_;  // the line is trimmed already
+    if (may_comment ||
+        holds_comment_mark(separator + 1,
+                           static_cast<std::size_t>(end_ - separator - 1))) {
+      value_end = find_stop_char(separator + 1, stop_set::none, is_space_);
+      *value_end = '\0';
+      trim_space_end(value, value_end > value ? value_end : value, is_space_);
+    }
+    // The name holds no NUL, so its length is known without a scan.  A
+    // short name is copied as one 8-byte block when the line reaches that
+    // far: most names are, and a fixed-size copy costs no call.
     std::size_t length = static_cast<std::size_t>(name_end - start);
     if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
-    std::memcpy(last_name_, start, length);
+    if (length < 8 && end_ - start >= 8) {
+      std::memcpy(last_name_, start, 8);
+    } else {
+      std::memcpy(last_name_, start, length);
+    }
     last_name_[length] = '\0';
     note(line_kind::pair, start, nullptr, false, value_end);
     deliver(start, value);
@@ -197,11 +216,11 @@ class engine {
         replace(fault_kind::block_unterminated, opened);
         return;
       }
-      trim_space_end(line_, line_ + length_);
-      char* first = skip_space(line_);
+      trim_space_end(line_, line_ + length_, is_space_);
+      char* first = skip_space(line_, is_space_);
       keep_for_observer(first);
-      if (*first == '[' &&
-          *find_stop_char(first + 1, stop_set::close_bracket) == ']') {
+      if (*first == '[' && *find_stop_char(first + 1, stop_set::close_bracket,
+                                           is_space_) == ']') {
         note(line_kind::block_broken_off, first);
         replace(fault_kind::block_broken_off, opened);
         return;  // the header is consumed, not applied
@@ -265,8 +284,11 @@ class engine {
   entry_handler handler_;
   void* user_;
   parse_observer* observer_;
+  // The C library's white-space table, taken once a parse.
+  const space_class is_space_;
   char* line_ = nullptr;  // the line read last
   std::size_t length_ = 0;
+  char* end_ = nullptr;  // the line's terminator once trimmed
   char section_[MAX_SECTION];
   char last_name_[MAX_NAME];
   int line_number_ = 0;

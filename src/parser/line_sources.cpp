@@ -68,7 +68,8 @@ class block_reader {
       : file_(file),
         block_(static_cast<char*>(std::malloc(BLOCK_SIZE + PADDING))),
         next_(block_),
-        end_(block_) {
+        end_(block_),
+        nul_(block_) {
     if (block_ != nullptr) std::memset(block_, 0, PADDING);
   }
   ~block_reader() { std::free(block_); }
@@ -86,18 +87,21 @@ class block_reader {
   // The terminator of a line that ends the block, and the word-wide scan.
   static constexpr std::size_t PADDING = 1 + sizeof(std::size_t);
 
-  // The common case inline and small; everything else apart.
+  // The common case inline and small: no NUL within a read's reach, so the
+  // C library's memchr finds the newline.  Everything else apart.
   char* line(std::size_t* length) {
     if (!holding_) {
       char* const line = next_;
       const std::size_t left = static_cast<std::size_t>(end_ - line);
       const std::size_t limit = left < LINE_ROOM ? left : LINE_ROOM;
-      const std::size_t at = line_break(line, limit);
-      if (at < limit && line[at] == '\n') {
-        line[at] = '\0';  // trimmed by the engine in any case
-        next_ = line + at + 1;
-        *length = at;
-        return line;
+      if (nul_ >= line + limit) {
+        auto* newline = static_cast<char*>(std::memchr(line, '\n', limit));
+        if (newline != nullptr) {
+          *newline = '\0';  // trimmed by the engine in any case
+          next_ = newline + 1;
+          *length = static_cast<std::size_t>(newline - line);
+          return line;
+        }
       }
     }
     return other_line(length);
@@ -132,6 +136,7 @@ class block_reader {
         holding_ = true;
         *next_ = '\0';
       }
+      if (nul_ < next_) nul_ = first_nul(next_);
       return line;
     }
   }
@@ -145,12 +150,20 @@ class block_reader {
     end_ = block_ + left;
     end_ += std::fread(end_, 1, BLOCK_SIZE - left, file_);
     std::memset(end_, 0, PADDING);
+    nul_ = first_nul(next_);
+  }
+
+  // The first NUL at or after p; the padding after end_ holds one.
+  char* first_nul(char* p) const {
+    return static_cast<char*>(
+        std::memchr(p, '\0', static_cast<std::size_t>(end_ - p) + 1));
   }
 
   std::FILE* file_;
   char* block_;
   char* next_;  // the unread bytes are [next_, end_)
   char* end_;
+  char* nul_;  // the first NUL at or after next_, at end_ at the latest
   char held_ = '\0';
   bool holding_ = false;
 };

@@ -2,20 +2,23 @@
 #ifndef QUORLEN_TEXT_HELPERS_H
 #define QUORLEN_TEXT_HELPERS_H
 
+#include <cstddef>
+#include <cstring>
+
 #include "char_class.h"
 
 namespace quorlen {
 
-inline char* skip_space(char* text) {
-  const space_class is_space;
+// The white-space table can be taken once by a caller that scans many lines.
+inline char* skip_space(char* text, space_class is_space = space_class()) {
   while (is_space(*text)) ++text;
   return text;
 }
 
 // Overwrites trailing white space with NUL, for a text whose terminator the
 // caller already knows; returns the new terminator.
-inline char* trim_space_end(char* text, char* end) {
-  const space_class is_space;
+inline char* trim_space_end(char* text, char* end,
+                            space_class is_space = space_class()) {
   while (end > text && is_space(end[-1])) *--end = '\0';
   return end;
 }
@@ -57,8 +60,8 @@ inline unsigned mark_of(char c) {
 // the start of an inline comment: ';' or "//" directly after white space.
 // The first character never counts as following white space.  One table
 // look-up a byte: this scan is most of the cost of a line.
-inline char* find_stop_char(char* text, stop_set stops) {
-  const space_class is_space;
+inline char* find_stop_char(char* text, stop_set stops,
+                            space_class is_space = space_class()) {
   const unsigned stop_marks = static_cast<unsigned>(stops) | detail::MARK_END;
   const unsigned wanted = stop_marks | detail::MARK_COMMENT;
   for (char* p = text;; ++p) {
@@ -83,6 +86,43 @@ inline char* find_stop_char(char* text, stop_set stops) {
     if ((mark & stop_marks) != 0) return p;
     if ((*p == ';' || p[1] == '/') && p > text && is_space(p[-1])) return p;
   }
+}
+
+// The first '=', ':', ';', '/' or terminator: the separator of a line whose
+// name holds no byte that may start a comment.
+inline char* find_separator(char* text) {
+  constexpr unsigned wanted =
+      detail::MARK_SEPARATOR | detail::MARK_COMMENT | detail::MARK_END;
+  while ((detail::mark_of(*text) & wanted) == 0) ++text;
+  return text;
+}
+
+// Whether p[0, n) may hold a ';' or a '/', the bytes that can start an
+// inline comment; '+' and '?' answer yes too.  Most lines hold none of
+// them, and a word-wide test spares those the byte-by-byte scan.
+inline bool holds_comment_mark(const char* p, std::size_t n) {
+  using word = std::size_t;
+  constexpr word ones = ~word{0} / 0xFF;
+  // ';' (0x3B), '/' (0x2F), '+' (0x2B) and '?' (0x3F) are the bytes that
+  // become 0x3F when 0x14 is set in them.
+  const auto marked = [](word w) {
+    const word x = (w | (ones * 0x14)) ^ (ones * 0x3F);
+    return (x - ones) & ~x & (ones << 7);  // nonzero when a byte of x is 0
+  };
+  word w;
+  if (n < sizeof w) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if ((p[i] | 0x14) == 0x3F) return true;
+    }
+    return false;
+  }
+  const char* const last = p + n - sizeof w;  // the last word, overlapping
+  for (; p < last; p += sizeof w) {
+    std::memcpy(&w, p, sizeof w);
+    if (marked(w) != 0) return true;
+  }
+  std::memcpy(&w, last, sizeof w);
+  return marked(w) != 0;
 }
 
 }  // namespace quorlen
