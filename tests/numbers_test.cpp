@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "setup/number_scan.h"
 #include "setup/setup_internal.h"
 
 namespace {
@@ -151,6 +152,15 @@ TEST(numbers, conversion_agrees_with_strtoll) {
             ? INT32_MAX
             : (wide < INT32_MIN ? INT32_MIN : static_cast<std::int32_t>(wide));
     ASSERT_EQ(quorlen::parse_int32(text.c_str()), narrow) << '"' << text << '"';
+    // The lists' short-number path reads exactly as the general one.
+    const quorlen::space_class is_space;
+    const char* list_end = nullptr;
+    const char* general_end = nullptr;
+    ASSERT_EQ(quorlen::scan::convert32(text.c_str(), &list_end, is_space),
+              narrow)
+        << '"' << text << '"';
+    quorlen::scan::convert(text.c_str(), &general_end, is_space);
+    ASSERT_EQ(list_end, general_end) << '"' << text << '"';
   }
 }
 

@@ -125,22 +125,24 @@ inline unsigned for_each_piece(const char* text, Piece&& piece) {
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
     if ((d = digit_of(p[2])) < 16) {
       std::uint32_t value = d;
-      const char* q = p + 3;
-      for (const char* last = p + 9; q < last && (d = digit_of(*q)) < 16; ++q)
+      for (const char *q = p + 3, *const last = p + 9;; ++q) {
+        if ((d = digit_of(*q)) >= 16) {
+          *end = q;
+          return static_cast<std::int32_t>(value);
+        }
+        if (q == last) break;  // an eighth digit: the general path
         value = value << 4 | d;
-      if (digit_of(*q) >= 16) {
-        *end = q;
-        return static_cast<std::int32_t>(value);
       }
     }
   } else if ((d = digit_of(p[0])) < 10) {
     std::uint32_t value = d;
-    const char* q = p + 1;
-    for (const char* last = p + 9; q < last && (d = digit_of(*q)) < 10; ++q)
+    for (const char *q = p + 1, *const last = p + 9;; ++q) {
+      if ((d = digit_of(*q)) >= 10) {
+        *end = q;
+        return static_cast<std::int32_t>(value);
+      }
+      if (q == last) break;  // a tenth digit: the general path
       value = value * 10 + d;
-    if (digit_of(*q) >= 10) {
-      *end = q;
-      return static_cast<std::int32_t>(value);
     }
   }
   return clamp32(convert(p, end, is_space));
