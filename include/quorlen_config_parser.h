@@ -96,7 +96,9 @@ typedef struct camera_setup {
  *
  * Zero-fill *setup before the first call.  A later call with the same record
  * appends register entries and controls and overwrites the camera fields that
- * the file names again.  With a NULL setup every line that would store
+ * the file names again.  After a call, entries has room for at least
+ * 100 * (entry_count / 100 + 1) elements; an array that the caller puts in
+ * the record instead must be allocated with malloc and have that room too.  With a NULL setup every line that would store
  * something counts as faulty.
  *
  * Ownership: entries, controls and each control's code are allocated with
