@@ -180,8 +180,22 @@ class engine {
       record(fault_kind::missing_separator);
       return;
     }
+    // The name is copied before anything is written into the line around
+    // it: a short name goes as one 8-byte block when the line reaches that
+    // far (most names are short, and a fixed-size copy costs no call), and
+    // a block read over bytes just written would wait for them.
+    char* name_end = separator;
+    while (name_end > start && is_space_(name_end[-1])) --name_end;
+    std::size_t length = static_cast<std::size_t>(name_end - start);
+    if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
+    if (length < 8 && end_ - start >= 8) {
+      std::memcpy(last_name_, start, 8);
+    } else {
+      std::memcpy(last_name_, start, length);
+    }
+    last_name_[length] = '\0';
     *separator = '\0';
-    char* name_end = trim_space_end(start, separator, is_space_);
+    *name_end = '\0';
     char* value = skip_space(separator + 1, is_space_);
     char* value_end = end_;  // the line is trimmed already
     if (may_comment ||
@@ -191,17 +205,6 @@ class engine {
       *value_end = '\0';
       trim_space_end(value, value_end > value ? value_end : value, is_space_);
     }
-    // The name holds no NUL, so its length is known without a scan.  A
-    // short name is copied as one 8-byte block when the line reaches that
-    // far: most names are, and a fixed-size copy costs no call.
-    std::size_t length = static_cast<std::size_t>(name_end - start);
-    if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
-    if (length < 8 && end_ - start >= 8) {
-      std::memcpy(last_name_, start, 8);
-    } else {
-      std::memcpy(last_name_, start, length);
-    }
-    last_name_[length] = '\0';
     note(line_kind::pair, start, nullptr, false, value_end);
     deliver(start, value);
   }
