@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <string>
 
 namespace {
@@ -36,6 +38,29 @@ TEST(text_helpers, find_stop_char_comment_only_after_space) {
     std::string copy = r.text;
     char* p = quorlen::find_stop_char(&copy[0], r.stops);
     EXPECT_EQ(static_cast<std::size_t>(p - copy.c_str()), r.at);
+  }
+}
+
+// The word-wide search finds what a byte-by-byte one finds, whatever the
+// bytes around the separator.
+TEST(text_helpers, find_separator_agrees_with_a_byte_scan) {
+  const char alphabet[] = "=:;/89<>?+ aZ_\t]x";
+  std::mt19937 random(11);
+  for (int i = 0; i < 100000; ++i) {
+    std::string text;
+    const int length = static_cast<int>(random() % 20);
+    for (int k = 0; k < length; ++k) {
+      text += alphabet[random() % (sizeof alphabet - 1)];
+    }
+    std::size_t expected = 0;
+    while (expected < text.size() &&
+           std::strchr("=:;/", text[expected]) == nullptr) {
+      ++expected;
+    }
+    char* begin = &text[0];
+    char* at = quorlen::find_separator(begin, begin + text.size());
+    ASSERT_EQ(static_cast<std::size_t>(at - begin), expected)
+        << '"' << text << '"';
   }
 }
 

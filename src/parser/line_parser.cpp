@@ -169,7 +169,7 @@ class engine {
   // the separator is the first '=' or ':', and where the value holds neither
   // it runs to the end of the line.
   void name_value(char* start) {
-    char* separator = find_separator(start);
+    char* separator = find_separator(start, end_);
     bool may_comment = false;
     if (*separator == ';' || *separator == '/') {
       may_comment = true;
