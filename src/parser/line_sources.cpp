@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "text_helpers.h"
+
 namespace quorlen {
 
 // An adapter rather than a cast: calling fgets through a reader type whose
@@ -30,22 +32,13 @@ constexpr std::size_t LINE_ROOM = MAX_LINE - 1;  // characters a read takes
 // memory there.
 inline std::size_t line_break(const char* p, std::size_t limit) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  using word = std::size_t;
-  constexpr word ones = ~word{0} / 0xFF;
-  constexpr word highs = ones << 7;
-  for (std::size_t i = 0; i < limit; i += sizeof(word)) {
-    word w;
+  for (std::size_t i = 0; i < limit; i += sizeof(detail::word)) {
+    detail::word w;
     std::memcpy(&w, p + i, sizeof w);
-    const word x = w ^ (ones * '\n');
-    // Exact for the lowest marked byte, which is all that is used.
-    const word found = ((w - ones) & ~w & highs) | ((x - ones) & ~x & highs);
+    const detail::word found =
+        detail::zero_bytes(w) | detail::bytes_equal(w, '\n');
     if (found != 0) {
-      // The count of trailing zeros at the word's own width: a 64-bit
-      // count on a 32-bit target would call a helper in libgcc.
-      const int zeros = sizeof(word) == sizeof(unsigned long long)
-                            ? __builtin_ctzll(found)
-                            : __builtin_ctz(static_cast<unsigned>(found));
-      const std::size_t at = i + static_cast<std::size_t>(zeros) / 8;
+      const std::size_t at = i + detail::lowest_byte(found);
       return at < limit ? at : limit;
     }
   }

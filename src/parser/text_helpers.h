@@ -54,6 +54,29 @@ inline unsigned mark_of(char c) {
   return marks.of[static_cast<unsigned char>(c)];
 }
 
+// Word-wide byte tests, a machine word at a time.
+using word = std::size_t;
+constexpr word ONES = ~word{0} / 0xFF;
+
+// The high bit of each byte of x that is 0; nonzero when one is.  The
+// lowest marked byte is exact, which is all the scans use.
+inline word zero_bytes(word x) { return (x - ONES) & ~x & (ONES << 7); }
+
+// The bytes of w equal to c, marked as zero_bytes marks them.
+inline word bytes_equal(word w, unsigned char c) {
+  return zero_bytes(w ^ (ONES * c));
+}
+
+// The index of the lowest marked byte of a nonzero mark.  The count of
+// trailing zeros is taken at the word's own width: a 64-bit count on a
+// 32-bit target would call a helper in libgcc.
+inline std::size_t lowest_byte(word marked) {
+  const int zeros = sizeof(word) == sizeof(unsigned long long)
+                        ? __builtin_ctzll(marked)
+                        : __builtin_ctz(static_cast<unsigned>(marked));
+  return static_cast<std::size_t>(zeros) / 8;
+}
+
 }  // namespace detail
 
 // Returns the first position holding the terminator, a stop character, or
@@ -97,23 +120,18 @@ inline char* find_separator(char* text, const char* end) {
   constexpr unsigned wanted =
       detail::MARK_SEPARATOR | detail::MARK_COMMENT | detail::MARK_END;
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  using word = std::size_t;
-  constexpr word ones = ~word{0} / 0xFF;
+  using detail::ONES;
+  using detail::word;
   while (end - text >= static_cast<std::ptrdiff_t>(sizeof(word))) {
     word w;
     std::memcpy(&w, text, sizeof w);
-    const word a = (w | (ones * 0x07)) ^ (ones * 0x3F);
-    const word b = (w | (ones * 0x10)) ^ (ones * 0x3F);
-    // Exact for the lowest zero byte of a or b, which is all that is used.
-    const word found = (((a - ones) & ~a) | ((b - ones) & ~b)) & (ones << 7);
+    const word found = detail::zero_bytes((w | (ONES * 0x07)) ^ (ONES * 0x3F)) |
+                       detail::zero_bytes((w | (ONES * 0x10)) ^ (ONES * 0x3F));
     if (found == 0) {
       text += sizeof w;
       continue;
     }
-    const int zeros = sizeof(word) == sizeof(unsigned long long)
-                          ? __builtin_ctzll(found)
-                          : __builtin_ctz(static_cast<unsigned>(found));
-    text += zeros / 8;
+    text += detail::lowest_byte(found);
     if ((detail::mark_of(*text) & wanted) != 0) return text;
     ++text;  // a digit 8 or 9, '<', '>' or '?'
   }
@@ -128,13 +146,12 @@ inline char* find_separator(char* text, const char* end) {
 // inline comment; '+' and '?' answer yes too.  Most lines hold none of
 // them, and a word-wide test spares those the byte-by-byte scan.
 inline bool holds_comment_mark(const char* p, std::size_t n) {
-  using word = std::size_t;
-  constexpr word ones = ~word{0} / 0xFF;
+  using detail::ONES;
+  using detail::word;
   // ';' (0x3B), '/' (0x2F), '+' (0x2B) and '?' (0x3F) are the bytes that
   // become 0x3F when 0x14 is set in them.
   const auto marked = [](word w) {
-    const word x = (w | (ones * 0x14)) ^ (ones * 0x3F);
-    return (x - ones) & ~x & (ones << 7);  // nonzero when a byte of x is 0
+    return detail::zero_bytes((w | (ONES * 0x14)) ^ (ONES * 0x3F));
   };
   word w;
   if (n < sizeof w) {
