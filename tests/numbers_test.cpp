@@ -9,6 +9,7 @@
 
 #include "setup/number_scan.h"
 #include "setup/setup_internal.h"
+#include "test_support.h"
 
 namespace {
 
@@ -138,11 +139,7 @@ TEST(numbers, conversion_agrees_with_strtoll) {
   const char alphabet[] = "0123456789abcdefABCDEFxX+- \t,g9";
   std::mt19937 random(7);
   for (int i = 0; i < 200000; ++i) {
-    std::string text;
-    const int length = static_cast<int>(random() % 24);
-    for (int k = 0; k < length; ++k) {
-      text += alphabet[random() % (sizeof alphabet - 1)];
-    }
+    std::string text = quorlen_test::random_text(random, alphabet, 24);
     if (random() % 4 == 0) text = "0x" + text;
     ASSERT_EQ(quorlen::parse_int64(text.c_str()), reference_int64(text.c_str()))
         << '"' << text << '"';

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,18 @@ struct owned_setup {
   owned_setup(const owned_setup&) = delete;
   owned_setup& operator=(const owned_setup&) = delete;
 };
+
+// A text of up to max_length - 1 bytes drawn from alphabet.
+inline std::string random_text(std::mt19937& random,
+                               const std::string& alphabet,
+                               unsigned max_length) {
+  std::string text;
+  const unsigned length = static_cast<unsigned>(random() % max_length);
+  for (unsigned k = 0; k < length; ++k) {
+    text += alphabet[random() % alphabet.size()];
+  }
+  return text;
+}
 
 }  // namespace quorlen_test
 

@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+#include "test_support.h"
+
 namespace {
 
 TEST(text_helpers, trim_and_skip) {
@@ -47,11 +49,7 @@ TEST(text_helpers, find_separator_agrees_with_a_byte_scan) {
   const char alphabet[] = "=:;/89<>?+ aZ_\t]x";
   std::mt19937 random(11);
   for (int i = 0; i < 100000; ++i) {
-    std::string text;
-    const int length = static_cast<int>(random() % 20);
-    for (int k = 0; k < length; ++k) {
-      text += alphabet[random() % (sizeof alphabet - 1)];
-    }
+    std::string text = quorlen_test::random_text(random, alphabet, 20);
     std::size_t expected = 0;
     while (expected < text.size() &&
            std::strchr("=:;/", text[expected]) == nullptr) {
