@@ -178,7 +178,7 @@ namespace {
 
 int register_line(camera_setup& setup, std::uint32_t section, const char* name,
                   const char* value, space_class is_space) {
-  std::uint32_t key = lookup_code(register_key_codes, name);
+  std::uint32_t key = register_key_code(name);
   if (key == 0) return 1;
   register_entry* entry = append_entry(setup);
   if (entry == nullptr) return 0;

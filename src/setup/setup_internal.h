@@ -64,6 +64,28 @@ inline std::uint32_t lookup_code(const code_row* table, const char* key) {
   return 0;
 }
 
+// lookup_code(register_key_codes, key), written out: register lines are
+// most of a file, and a byte-by-byte match against the three keys costs a
+// third of the table walk.
+inline std::uint32_t register_key_code(const char* key) {
+  switch (key[0]) {
+  case 'R':
+    return key[1] == 'E' && key[2] == 'G' && key[3] == '\0' ? QUORLEN_KEY_REG
+                                                            : 0;
+  case 'D':
+    return key[1] == 'E' && key[2] == 'L' && key[3] == 'A' && key[4] == 'Y' &&
+                   key[5] == '\0'
+               ? QUORLEN_KEY_DELAY
+               : 0;
+  case 'V':
+    return key[1] == 'R' && key[2] == 'C' && key[3] == 'M' && key[4] == 'D' &&
+                   key[5] == '\0'
+               ? QUORLEN_KEY_VRCMD
+               : 0;
+  default: return 0;
+  }
+}
+
 std::int32_t parse_int32(const char* text);
 std::int64_t parse_int64(const char* text);
 // The white-space table may be passed by a caller that reads many lists.
