@@ -23,6 +23,9 @@ std::uint32_t section_code(setup_context& context, const char* section,
   if (!starts && section == context.section_text) return context.section_code;
   context.section_text = section;
   context.section_code = lookup_code(section_codes, section);
+  context.lists = context.section_code != 0 &&
+                  context.section_code != CAMERA_SECTION &&
+                  context.section_code != CONTROL_SECTION;
   return context.section_code;
 }
 
@@ -153,9 +156,9 @@ std::size_t room_of(const register_entry* entries, std::uint32_t count) {
 // counts the array must hold 100 more; the block is asked to grow only when
 // it really holds less, and then by half again, so that a long file costs a
 // few resizes instead of one per 100 lines.
-register_entry* append_entry(camera_setup& setup) {
-  if (setup.entry_count == UINT32_MAX) return nullptr;
-  const std::uint32_t n = setup.entry_count + 1;
+register_entry* append_growing(camera_setup& setup) {
+  const std::uint32_t n = setup.entry_count + 1;  // 0 once the count is full
+  if (n == 0) return nullptr;
   register_entry* entries = setup.entries;
   if (n == 1) {
     entries = static_cast<register_entry*>(
@@ -176,8 +179,11 @@ register_entry* append_entry(camera_setup& setup) {
 
 namespace {
 
-int register_line(camera_setup& setup, std::uint32_t section, const char* name,
-                  const char* value, space_class is_space) {
+[[gnu::always_inline]] inline int register_line(camera_setup& setup,
+                                                std::uint32_t section,
+                                                const char* name,
+                                                const char* value,
+                                                space_class is_space) {
   std::uint32_t key = register_key_code(name);
   if (key == 0) return 1;
   register_entry* entry = append_entry(setup);
@@ -216,7 +222,14 @@ int dispatch(setup_context& context, const char* section, const char* name,
 int setup_handler(void* context, const char* section, const char* name,
                   const char* value) {
   if (context == nullptr) return 0;
-  return dispatch(*static_cast<setup_context*>(context), section, name, value);
+  setup_context& c = *static_cast<setup_context*>(context);
+  // Most events are pairs in the same register or board section as the
+  // event before: they go straight to the list.
+  if (section == c.section_text && c.lists && name != nullptr &&
+      value != nullptr && c.setup != nullptr) {
+    return register_line(*c.setup, c.section_code, name, value, c.is_space);
+  }
+  return dispatch(c, section, name, value);
 }
 
 setup_snapshot::setup_snapshot(const camera_setup* record)

@@ -95,7 +95,14 @@ void parse_value_list(register_entry* entry, const char* text,
 // Appends one element to setup.entries, growing the array as a later call
 // into the record relies on; the element is not cleared.  Null when the
 // array cannot grow, and then the record is unchanged.
-register_entry* append_entry(camera_setup& setup);
+register_entry* append_growing(camera_setup& setup);
+inline register_entry* append_entry(camera_setup& setup) {
+  // Between multiples of ENTRY_GROWTH the room is there already.
+  const std::uint32_t n = setup.entry_count + 1;
+  if (n % ENTRY_GROWTH == 0 || n <= 1) return append_growing(setup);
+  setup.entry_count = n;
+  return &setup.entries[n - 1];
+}
 
 // What the handler keeps for one parse besides the record itself.
 struct setup_context {
@@ -105,9 +112,11 @@ struct setup_context {
   // False while the newest control section could not be stored, so its keys
   // never land in an older control.
   bool control_open = false;
-  // The section text of the last event and its code.
+  // The section text of the last event, its code, and whether its pairs
+  // are register lists.
   const char* section_text = nullptr;
   std::uint32_t section_code = 0;
+  bool lists = false;
   // The C library's white-space table, taken once a parse.
   space_class is_space;
 };
