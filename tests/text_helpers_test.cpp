@@ -43,22 +43,50 @@ TEST(text_helpers, find_stop_char_comment_only_after_space) {
   }
 }
 
-// The word-wide search finds what a byte-by-byte one finds, whatever the
-// bytes around the separator.
+// Scanned as a line is: terminated, with SCAN_SLACK bytes of the same
+// alphabet after the terminator, which no answer may depend on.
+std::string as_line(std::mt19937& random, const std::string& text,
+                    const char* alphabet) {
+  return text + '\0' +
+         quorlen_test::random_text(random, alphabet, quorlen::SCAN_SLACK) +
+         std::string(quorlen::SCAN_SLACK, 'x');
+}
+
+// The word-wide searches find what a byte-by-byte one finds, whatever the
+// bytes around the separator and after the line.
 TEST(text_helpers, find_separator_agrees_with_a_byte_scan) {
   const char alphabet[] = "=:;/89<>?+ aZ_\t]x";
   std::mt19937 random(11);
   for (int i = 0; i < 100000; ++i) {
-    std::string text = quorlen_test::random_text(random, alphabet, 20);
+    std::string text = quorlen_test::random_text(random, alphabet, 40);
     std::size_t expected = 0;
     while (expected < text.size() &&
            std::strchr("=:;/", text[expected]) == nullptr) {
       ++expected;
     }
-    char* begin = &text[0];
+    std::string line = as_line(random, text, alphabet);
+    char* begin = &line[0];
     char* at = quorlen::find_separator(begin, begin + text.size());
     ASSERT_EQ(static_cast<std::size_t>(at - begin), expected)
         << '"' << text << '"';
+  }
+}
+
+TEST(text_helpers, comment_mark_test_agrees_with_a_byte_scan) {
+  const char alphabet[] = ";/+?=: aZ09\t,x";
+  std::mt19937 random(12);
+  for (int i = 0; i < 100000; ++i) {
+    std::string text = quorlen_test::random_text(random, alphabet, 40);
+    const std::size_t from = random() % (text.size() + 1);
+    bool expected = false;
+    for (std::size_t k = from; k < text.size(); ++k) {
+      expected = expected || std::strchr(";/+?", text[k]) != nullptr;
+    }
+    std::string line = as_line(random, text, alphabet);
+    ASSERT_EQ(
+        quorlen::holds_comment_mark(line.c_str() + from, text.size() - from),
+        expected)
+        << '"' << text << "\" from " << from;
   }
 }
 

@@ -306,7 +306,7 @@ namespace {
 struct reader_source {
   line_reader reader;
   void* stream;
-  char buffer[MAX_LINE];
+  char buffer[MAX_LINE + SCAN_SLACK];  // the reader never writes the slack
 
   static char* next(void* self, std::size_t* length) {
     auto* source = static_cast<reader_source*>(self);

@@ -21,7 +21,9 @@ using line_reader = char* (*)(char* buffer, int size, void* stream);
 // may already be cut off (the engine trims it anyway).  Returns the line,
 // which the engine may change until the next call, and sets *length to its
 // length up to the first NUL; null at end of input.  Knowing the length
-// spares a scan of every line.
+// spares a scan of every line.  The engine's scans may read (never use) up
+// to SCAN_SLACK bytes after the line's terminator, so a source keeps that
+// many readable, initialised bytes there.
 using line_source = char* (*)(void* source, std::size_t* length);
 
 // Receives every event; returns nonzero to accept it, 0 to mark its line

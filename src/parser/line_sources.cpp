@@ -108,8 +108,9 @@ class block_reader {
  private:
   static constexpr std::size_t BLOCK_SIZE = 64 * 1024;
   // The terminator of a line that ends the block, and what the scans read
-  // past it: a word, or 32 bytes less one.
+  // past it: 32 bytes less one here, SCAN_SLACK in the engine.
   static constexpr std::size_t PADDING = 32;
+  static_assert(PADDING >= SCAN_SLACK, "the engine's scans read past a line");
 
   // The common case inline and small: no NUL within a read's reach, so the
   // C library's memchr finds the newline.  Everything else apart.
@@ -234,7 +235,7 @@ std::size_t take_text_line(text_cursor& cursor, char* buffer,
 // A text without NUL bytes as a line source.
 struct text_source {
   text_cursor cursor;
-  char buffer[MAX_LINE];
+  char buffer[MAX_LINE + SCAN_SLACK];
 
   static char* next(void* self, std::size_t* length) {
     auto* source = static_cast<text_source*>(self);
