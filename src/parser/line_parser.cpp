@@ -114,16 +114,21 @@ class engine {
   bool read() {
     line_ = next_(source_, &length_);
     if (line_ == nullptr) return false;
-    if (line_number_ < INT_MAX) ++line_number_;  // a 4 GiB file must not wrap
+    line_number_ += line_number_ < INT_MAX;  // a 4 GiB file must not wrap
     return true;
   }
 
-  // The first rule that applies wins.
+  // The first rule that applies wins.  Most lines start with none of the
+  // bytes that make a blank line or a comment, which one look-up tells.
   void classify(char* start) {
-    char first = *start;
-    if (first == '\0') return note(line_kind::blank, start);
-    if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
-      return note(line_kind::comment, start);
+    const char first = *start;
+    constexpr unsigned kind_marks =
+        detail::MARK_END | detail::MARK_COMMENT | detail::MARK_FIRST;
+    if ((detail::mark_of(first) & kind_marks) != 0) {
+      if (first == '\0') return note(line_kind::blank, start);
+      if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
+        return note(line_kind::comment, start);
+      }
     }
     if (last_name_[0] != '\0' && start > line_) {
       // An indented line continues the last name's value, taken whole.
@@ -188,7 +193,7 @@ class engine {
     while (name_end > start && is_space_(name_end[-1])) --name_end;
     std::size_t length = static_cast<std::size_t>(name_end - start);
     if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
-    if (length < 8 && end_ - start >= 8) {
+    if (length < 8) {  // the source keeps readable bytes after the line
       std::memcpy(last_name_, start, 8);
     } else {
       std::memcpy(last_name_, start, length);

@@ -44,6 +44,7 @@ constexpr unsigned char MARK_CLOSE = 1;
 constexpr unsigned char MARK_SEPARATOR = 2;
 constexpr unsigned char MARK_COMMENT = 4;  // ';' or '/': looked at closely
 constexpr unsigned char MARK_END = 8;
+constexpr unsigned char MARK_FIRST = 16;  // '#', '[' and '=': a line's kind
 
 struct byte_marks {
   unsigned char of[256] = {};
@@ -54,6 +55,9 @@ struct byte_marks {
     of[static_cast<unsigned char>(':')] = MARK_SEPARATOR;
     of[static_cast<unsigned char>(';')] = MARK_COMMENT;
     of[static_cast<unsigned char>('/')] = MARK_COMMENT;
+    of[static_cast<unsigned char>('#')] = MARK_FIRST;
+    of[static_cast<unsigned char>('[')] = MARK_FIRST;
+    of[static_cast<unsigned char>('=')] |= MARK_FIRST;
   }
 };
 inline constexpr byte_marks marks{};
