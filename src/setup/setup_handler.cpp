@@ -194,8 +194,8 @@ namespace {
   return 1;
 }
 
-int dispatch(setup_context& context, const char* section, const char* name,
-             const char* value) {
+[[gnu::noinline]] int dispatch(setup_context& context, const char* section,
+                               const char* name, const char* value) {
   if (context.setup == nullptr) return 0;
   const bool starts = name == nullptr && value == nullptr;
   std::uint32_t code =
@@ -224,10 +224,22 @@ int setup_handler(void* context, const char* section, const char* name,
   if (context == nullptr) return 0;
   setup_context& c = *static_cast<setup_context*>(context);
   // Most events are pairs in the same register or board section as the
-  // event before: they go straight to the list.
+  // event before, appended where the array has room already: that path
+  // makes no call, so it needs no registers saved.
   if (section == c.section_text && c.lists && name != nullptr &&
       value != nullptr && c.setup != nullptr) {
-    return register_line(*c.setup, c.section_code, name, value, c.is_space);
+    camera_setup& setup = *c.setup;
+    const std::uint32_t n = setup.entry_count + 1;
+    if (n % ENTRY_GROWTH != 0 && n > 1) {
+      const std::uint32_t key = register_key_code(name);
+      if (key == 0) return 1;
+      register_entry* entry = &setup.entries[n - 1];
+      setup.entry_count = n;
+      std::memset(entry, 0, sizeof *entry);
+      entry->entry_type = c.section_code | key;
+      scan::fill_value_list(entry, value, c.is_space);
+      return 1;
+    }
   }
   return dispatch(c, section, name, value);
 }
