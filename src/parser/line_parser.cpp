@@ -176,7 +176,7 @@ class engine {
   void name_value(char* start) {
     char* separator = find_separator(start, end_);
     bool may_comment = false;
-    if (*separator == ';' || *separator == '/') {
+    if ((detail::mark_of(*separator) & detail::MARK_COMMENT) != 0) {
       may_comment = true;
       separator = find_stop_char(start, stop_set::separator, is_space_);
     }

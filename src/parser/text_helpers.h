@@ -3,6 +3,7 @@
 #define QUORLEN_TEXT_HELPERS_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "char_class.h"
@@ -153,14 +154,16 @@ inline bool holds_comment_mark(const char* p, std::size_t n) {
   // become 0x3F when 0x14 is set in them.
   const __m128i bits = _mm_set1_epi8(0x14);
   const __m128i marked = _mm_set1_epi8(0x3F);
-  for (std::size_t i = 0; i < n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    auto found = static_cast<unsigned>(
+  const auto found_in = [&](const char* at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return static_cast<std::uint32_t>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(v, bits), marked)));
-    if (n - i < 16) found &= (1u << (n - i)) - 1;
-    if (found != 0) return true;
+  };
+  for (; n > 16; p += 16, n -= 16) {
+    if (found_in(p) != 0) return true;
   }
-  return false;
+  // The last 16 bytes at most: a value's usual length, without a loop.
+  return (found_in(p) & ((std::uint64_t{1} << n) - 1)) != 0;
 }
 #else
 // A name is short, so the first word of the line usually answers without a

@@ -127,7 +127,9 @@ inline unsigned for_each_piece(const char* text, Piece&& piece) {
 [[gnu::always_inline]] inline std::int32_t convert32(
     const char* text, const char** end, const space_class& is_space) {
   const char* p = text;
-  while (is_space(*p)) ++p;
+  if (*p != '0') {  // a digit is never white space, and most values are hex
+    while (is_space(*p)) ++p;
+  }
   unsigned d;
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
     if ((d = digit_of(p[2])) < 16) {
