@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,27 +112,42 @@ const bench_file& file_of(const benchmark::State& state) {
                   static_cast<std::size_t>(state.range(1)));
 }
 
+// One run of each contender over a file: the benchmarks below repeat
+// them, and the paired measurement alternates them.
+void run_floor(const bench_file& f) {
+  std::FILE* file = std::fopen(f.path.c_str(), "r");
+  char line[200];
+  std::size_t count = 0;
+  while (std::fgets(line, sizeof line, file) != nullptr) ++count;
+  std::fclose(file);
+  benchmark::DoNotOptimize(count);
+}
+
+void run_product(const bench_file& f) {
+  camera_setup setup{};
+  benchmark::DoNotOptimize(quorlen_parse_config(f.path.c_str(), &setup));
+  release(setup);
+}
+
+// The entries a parse of the file stores.
+std::uint32_t entries_of(const bench_file& f) {
+  camera_setup counted{};
+  quorlen_parse_config(f.path.c_str(), &counted);
+  const std::uint32_t entries = counted.entry_count;
+  release(counted);
+  return entries;
+}
+
 void floor_fgets(benchmark::State& state) {
   const bench_file& f = file_of(state);
-  for (auto _ : state) {
-    std::FILE* file = std::fopen(f.path.c_str(), "r");
-    char line[200];
-    std::size_t count = 0;
-    while (std::fgets(line, sizeof line, file) != nullptr) ++count;
-    std::fclose(file);
-    benchmark::DoNotOptimize(count);
-  }
+  for (auto _ : state) run_floor(f);
   set_counters(state, f);
 }
 
 void product(benchmark::State& state) {
   const bench_file& f = file_of(state);
   long before = allocations;
-  for (auto _ : state) {
-    camera_setup setup{};
-    benchmark::DoNotOptimize(quorlen_parse_config(f.path.c_str(), &setup));
-    release(setup);
-  }
+  for (auto _ : state) run_product(f);
   set_counters(state, f);
   state.counters["allocs/parse"] = static_cast<double>(allocations - before) /
                                    static_cast<double>(state.iterations());
@@ -142,10 +159,7 @@ void product(benchmark::State& state) {
 // parser that fills a new record.
 void fill_record(benchmark::State& state, bool grow_as_parse) {
   const bench_file& f = file_of(state);
-  camera_setup counted{};
-  quorlen_parse_config(f.path.c_str(), &counted);
-  const std::uint32_t entries = counted.entry_count;
-  release(counted);
+  const std::uint32_t entries = entries_of(f);
   for (auto _ : state) {
     camera_setup setup{};
     if (!grow_as_parse) {
@@ -170,31 +184,30 @@ void fresh_record(benchmark::State& state) { fill_record(state, false); }
 // The floor's loop plus one allocation of the record's final size, with
 // each entry written once as its line goes by: what no parser that fills a
 // new record can beat.
+void run_limit_c(const bench_file& f, std::uint32_t entries) {
+  const std::size_t room = (std::size_t{entries} / 100 + 1) * 100;
+  auto* array =
+      static_cast<register_entry*>(std::malloc(room * sizeof(register_entry)));
+  std::FILE* file = std::fopen(f.path.c_str(), "r");
+  char line[200];
+  std::uint32_t n = 0;
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    if (n < entries) {
+      std::memset(&array[n], 0, sizeof(register_entry));
+      array[n].entry_type = n;
+      ++n;
+    }
+  }
+  std::fclose(file);
+  benchmark::DoNotOptimize(array);
+  benchmark::ClobberMemory();
+  std::free(array);
+}
+
 void limit_c(benchmark::State& state) {
   const bench_file& f = file_of(state);
-  camera_setup counted{};
-  quorlen_parse_config(f.path.c_str(), &counted);
-  const std::uint32_t entries = counted.entry_count;
-  release(counted);
-  const std::size_t room = (std::size_t{entries} / 100 + 1) * 100;
-  for (auto _ : state) {
-    auto* array = static_cast<register_entry*>(
-        std::malloc(room * sizeof(register_entry)));
-    std::FILE* file = std::fopen(f.path.c_str(), "r");
-    char line[200];
-    std::uint32_t n = 0;
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-      if (n < entries) {
-        std::memset(&array[n], 0, sizeof(register_entry));
-        array[n].entry_type = n;
-        ++n;
-      }
-    }
-    std::fclose(file);
-    benchmark::DoNotOptimize(array);
-    benchmark::ClobberMemory();
-    std::free(array);
-  }
+  const std::uint32_t entries = entries_of(f);
+  for (auto _ : state) run_limit_c(f, entries);
   set_counters(state, f);
 }
 
@@ -221,33 +234,58 @@ std::string trimmed(const std::string& s) {
   return s.substr(start, s.find_last_not_of(space) - start + 1);
 }
 
+void run_peer(const bench_file& f) {
+  std::ifstream in(f.path);
+  std::vector<std::tuple<std::string, std::string, std::string>> items;
+  std::string line, section;
+  while (std::getline(in, line)) {
+    std::string text = trimmed(line);
+    if (text.empty() || text[0] == ';' || text[0] == '#' ||
+        text.compare(0, 2, "//") == 0) {
+      continue;
+    }
+    if (text[0] == '[') {
+      section = text.substr(1, text.find(']') - 1);
+      continue;
+    }
+    std::size_t separator = text.find_first_of("=:");
+    if (separator == std::string::npos) continue;
+    std::string value = text.substr(separator + 1);
+    std::size_t comment = value.find(" ;");
+    if (comment != std::string::npos) value.erase(comment);
+    items.emplace_back(section, trimmed(text.substr(0, separator)),
+                       trimmed(value));
+  }
+  benchmark::DoNotOptimize(items.data());
+}
+
 void peer(benchmark::State& state) {
   const bench_file& f = file_of(state);
-  for (auto _ : state) {
-    std::ifstream in(f.path);
-    std::vector<std::tuple<std::string, std::string, std::string>> items;
-    std::string line, section;
-    while (std::getline(in, line)) {
-      std::string text = trimmed(line);
-      if (text.empty() || text[0] == ';' || text[0] == '#' ||
-          text.compare(0, 2, "//") == 0) {
-        continue;
-      }
-      if (text[0] == '[') {
-        section = text.substr(1, text.find(']') - 1);
-        continue;
-      }
-      std::size_t separator = text.find_first_of("=:");
-      if (separator == std::string::npos) continue;
-      std::string value = text.substr(separator + 1);
-      std::size_t comment = value.find(" ;");
-      if (comment != std::string::npos) value.erase(comment);
-      items.emplace_back(section, trimmed(text.substr(0, separator)),
-                         trimmed(value));
-    }
-    benchmark::DoNotOptimize(items.data());
-  }
+  for (auto _ : state) run_peer(f);
   set_counters(state, f);
+}
+
+// This machine's speed changes in phases that last from a fraction of a
+// second to seconds, and two benchmarks run apart may fall in different
+// ones.  Runs of a and b alternate here, so each pair sees the same phase;
+// the median of the pairs' ratios (time of a / time of b) is kept.
+template <class A, class B>
+double paired_ratio(int pairs, A&& a, B&& b) {
+  using clock = std::chrono::steady_clock;
+  std::vector<double> ratios;
+  a();  // once each before timing: files cached, allocator warmed
+  b();
+  for (int i = 0; i < pairs; ++i) {
+    const auto t0 = clock::now();
+    a();
+    const auto t1 = clock::now();
+    b();
+    const auto t2 = clock::now();
+    ratios.push_back(std::chrono::duration<double>(t1 - t0).count() /
+                     std::chrono::duration<double>(t2 - t1).count());
+  }
+  std::sort(ratios.begin(), ratios.end());
+  return ratios[ratios.size() / 2];
 }
 
 void sizes(benchmark::internal::Benchmark* b) {
@@ -317,7 +355,9 @@ class ratio_reporter : public benchmark::ConsoleReporter {
     print_targets();
   }
 
-  // The goals, each figure from this run.
+  // The goals, each figure from this run: first as the benchmarks above
+  // give them, then from alternating runs, which this machine's phases of
+  // speed do not skew.
   void print_targets() const {
     std::printf("\ntargets (this run)\n");
     std::printf("  product/limit C throughput, 50 MB: %.2f (at least 0.90)\n",
@@ -332,12 +372,52 @@ class ratio_reporter : public benchmark::ConsoleReporter {
         "most 1.65)\n",
         ratio("product/0/10000", "floor_fgets/0/10000"),
         ratio("product/0/100000", "floor_fgets/0/100000"));
+    print_paired_targets();
     for (const auto& [name, count] : allocations_) {
       const auto it = lines_of().find(name.substr(name.find('/') + 1));
       if (it == lines_of().end() || it->second == 0) continue;
       std::printf("  allocations per parse, %s: %.0f (%.5f a line)\n",
                   name.c_str(), count, count / static_cast<double>(it->second));
     }
+  }
+
+  // Each pair is measured only where its benchmarks ran, so a filtered
+  // run stays short.
+  void print_paired_targets() const {
+    std::printf("  alternating runs, median of the pairs' ratios:\n");
+    const auto have = [&](const std::string& a, const std::string& b) {
+      return time(a) > 0 && time(b) > 0;
+    };
+    if (have("limit_c/50/0", "product/50/0")) {
+      const bench_file& f = file_for(50, 0);
+      const std::uint32_t entries = entries_of(f);
+      std::printf(
+          "    product/limit C throughput, 50 MB: %.2f\n",
+          paired_ratio(
+              7, [&] { run_limit_c(f, entries); }, [&] { run_product(f); }));
+    }
+    std::printf("    product/peer throughput:");
+    for (const std::size_t mb :
+         {std::size_t{1}, std::size_t{10}, std::size_t{50}}) {
+      const std::string s = std::to_string(mb) + "/0";
+      if (!have("peer/" + s, "product/" + s)) continue;
+      const bench_file& f = file_for(mb, 0);
+      std::printf(
+          " %zu MB %.2f", mb,
+          paired_ratio(
+              mb == 1 ? 30 : 7, [&] { run_peer(f); }, [&] { run_product(f); }));
+    }
+    std::printf("\n    product/floor per line:");
+    for (const std::size_t lines : {std::size_t{10000}, std::size_t{100000}}) {
+      const std::string s = "0/" + std::to_string(lines);
+      if (!have("product/" + s, "floor_fgets/" + s)) continue;
+      const bench_file& f = file_for(0, lines);
+      std::printf(" %zu entries %.2f", lines,
+                  paired_ratio(
+                      lines == 10000 ? 2000 : 300, [&] { run_product(f); },
+                      [&] { run_floor(f); }));
+    }
+    std::printf("\n");
   }
 
   // ns a line for the line-count series; "parse" is the product less the
