@@ -127,7 +127,10 @@ inline unsigned for_each_piece(const char* text, Piece&& piece) {
 [[gnu::always_inline]] inline std::int32_t convert32(
     const char* text, const char** end, const space_class& is_space) {
   const char* p = text;
-  if (*p != '0') {  // a digit is never white space, and most values are hex
+  // Most values are hex, after one blank or none: ' ' is white space and a
+  // digit is not, in every locale, so the table is consulted only beyond.
+  p += *p == ' ';
+  if (*p != '0') {
     while (is_space(*p)) ++p;
   }
   unsigned d;
