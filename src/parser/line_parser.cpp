@@ -189,10 +189,7 @@ class engine {
     // it: a short name goes as one 8-byte block when the line reaches that
     // far (most names are short, and a fixed-size copy costs no call), and
     // a block read over bytes just written would wait for them.
-    // "name = value" is the usual shape: ' ' is white space in every
-    // locale, so the one blank on each side costs no table look-up.
     char* name_end = separator;
-    name_end -= name_end > start && name_end[-1] == ' ';
     while (name_end > start && is_space_(name_end[-1])) --name_end;
     std::size_t length = static_cast<std::size_t>(name_end - start);
     if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
@@ -204,8 +201,7 @@ class engine {
     last_name_[length] = '\0';
     *separator = '\0';
     *name_end = '\0';
-    char* value = separator + 1;
-    value = skip_space(value + (*value == ' '), is_space_);
+    char* value = skip_space(separator + 1, is_space_);
     char* value_end = end_;  // the line is trimmed already
     if (may_comment ||
         holds_comment_mark(separator + 1,
