@@ -112,8 +112,8 @@ class block_reader {
   static constexpr std::size_t PADDING = 32;
   static_assert(PADDING >= SCAN_SLACK, "the engine's scans read past a line");
 
-  // The common case inline and small: no NUL within a read's reach, so the
-  // C library's memchr finds the newline.  Everything else apart.
+  // The common case inline and small: no NUL within a read's reach, so
+  // find_newline has only the newline to look for.  Everything else apart.
   char* line(std::size_t* length) {
     if (!holding_) {
       char* const line = next_;

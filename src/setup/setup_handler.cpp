@@ -179,18 +179,23 @@ register_entry* append_growing(camera_setup& setup) {
 
 namespace {
 
-[[gnu::always_inline]] inline int register_line(camera_setup& setup,
-                                                std::uint32_t section,
-                                                const char* name,
-                                                const char* value,
-                                                space_class is_space) {
+// A register line's entry, cleared and filled.
+[[gnu::always_inline]] inline void fill_entry(register_entry* entry,
+                                              std::uint32_t type,
+                                              const char* value,
+                                              space_class is_space) {
+  std::memset(entry, 0, sizeof *entry);
+  entry->entry_type = type;
+  scan::fill_value_list(entry, value, is_space);
+}
+
+int register_line(camera_setup& setup, std::uint32_t section, const char* name,
+                  const char* value, space_class is_space) {
   std::uint32_t key = register_key_code(name);
   if (key == 0) return 1;
   register_entry* entry = append_entry(setup);
   if (entry == nullptr) return 0;
-  std::memset(entry, 0, sizeof *entry);
-  entry->entry_type = section | key;
-  scan::fill_value_list(entry, value, is_space);
+  fill_entry(entry, section | key, value, is_space);
   return 1;
 }
 
@@ -230,14 +235,12 @@ int setup_handler(void* context, const char* section, const char* name,
       value != nullptr && c.setup != nullptr) {
     camera_setup& setup = *c.setup;
     const std::uint32_t n = setup.entry_count + 1;
-    if (n % ENTRY_GROWTH != 0 && n > 1) {
+    if (!may_grow_at(n)) {
       const std::uint32_t key = register_key_code(name);
       if (key == 0) return 1;
-      register_entry* entry = &setup.entries[n - 1];
       setup.entry_count = n;
-      std::memset(entry, 0, sizeof *entry);
-      entry->entry_type = c.section_code | key;
-      scan::fill_value_list(entry, value, c.is_space);
+      fill_entry(&setup.entries[n - 1], c.section_code | key, value,
+                 c.is_space);
       return 1;
     }
   }

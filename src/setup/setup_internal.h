@@ -96,10 +96,17 @@ void parse_value_list(register_entry* entry, const char* text,
 // into the record relies on; the element is not cleared.  Null when the
 // array cannot grow, and then the record is unchanged.
 register_entry* append_growing(camera_setup& setup);
+
+// Whether appending the n-th element may have to grow the array (n is 0
+// once the count is full): between multiples of ENTRY_GROWTH the room is
+// there already.
+inline bool may_grow_at(std::uint32_t n) {
+  return n % ENTRY_GROWTH == 0 || n <= 1;
+}
+
 inline register_entry* append_entry(camera_setup& setup) {
-  // Between multiples of ENTRY_GROWTH the room is there already.
   const std::uint32_t n = setup.entry_count + 1;
-  if (n % ENTRY_GROWTH == 0 || n <= 1) return append_growing(setup);
+  if (may_grow_at(n)) return append_growing(setup);
   setup.entry_count = n;
   return &setup.entries[n - 1];
 }
