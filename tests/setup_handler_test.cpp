@@ -214,8 +214,10 @@ TEST(register_entries, grow_by_100_across_two_calls) {
 TEST(register_entries, append_to_arrays_of_exactly_the_promised_room) {
   struct row {
     std::uint32_t held, added;
-  } rows[] = {{1, 1},     {1, 99},  {99, 1},   {99, 2},    {100, 99},
-              {100, 100}, {199, 1}, {250, 50}, {250, 400}, {300, 1000}};
+  } rows[] = {{1, 1},     {1, 99},     {99, 1},       {99, 2},
+              {100, 99},  {100, 100},  {199, 1},      {250, 50},
+              {250, 400}, {300, 1000}, {20000, 30000}};  // a block of over a
+                                                         // MiB, mapped ahead
   for (const auto& r : rows) {
     SCOPED_TRACE(std::to_string(r.held) + " held, " + std::to_string(r.added) +
                  " added");
