@@ -212,12 +212,12 @@ TEST(register_entries, grow_by_100_across_two_calls) {
 // parse appends into it and grows it only where that room runs out (the
 // sanitizer builds catch a write past it).
 TEST(register_entries, append_to_arrays_of_exactly_the_promised_room) {
+  // The last row's block is over a MiB, so its pages are mapped ahead.
   struct row {
     std::uint32_t held, added;
   } rows[] = {{1, 1},     {1, 99},     {99, 1},       {99, 2},
               {100, 99},  {100, 100},  {199, 1},      {250, 50},
-              {250, 400}, {300, 1000}, {20000, 30000}};  // a block of over a
-                                                         // MiB, mapped ahead
+              {250, 400}, {300, 1000}, {20000, 30000}};
   for (const auto& r : rows) {
     SCOPED_TRACE(std::to_string(r.held) + " held, " + std::to_string(r.added) +
                  " added");
