@@ -168,6 +168,8 @@ void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room) {
   const std::uintptr_t start = to & ~(STRETCH - 1);
   if (start <= from) return;
   std::uintptr_t end = start + STRETCH;
+  // Whole 4 KiB pages: a larger page the kernel rounds to holds the
+  // block's own end.
   if (end > block + bytes) end = (block + bytes) & ~std::uintptr_t{4095};
   if (end <= start) return;
   const int saved = errno;
@@ -195,20 +197,16 @@ register_entry* append_growing(camera_setup& setup) {
   if (n == 1) {
     entries = static_cast<register_entry*>(
         std::malloc(ENTRY_GROWTH * sizeof(register_entry)));
-  } else if (n % ENTRY_GROWTH == 0) {
-    std::size_t room = room_of(entries, n - 1);
-    if (room < std::size_t{n} + ENTRY_GROWTH) {
-      const std::size_t half = n / 2;
-      const std::size_t extra = half > ENTRY_GROWTH ? half : ENTRY_GROWTH;
-      if (!fits(n, extra, sizeof(register_entry))) return nullptr;
-      entries = static_cast<register_entry*>(
-          std::realloc(entries, (n + extra) * sizeof(register_entry)));
-      if (entries == nullptr) return nullptr;
-      room = room_of(entries, n - 1);
-    }
-    map_ahead(entries, n, room);
+  } else if (n % ENTRY_GROWTH == 0 &&
+             room_of(entries, n - 1) < std::size_t{n} + ENTRY_GROWTH) {
+    const std::size_t half = n / 2;
+    const std::size_t extra = half > ENTRY_GROWTH ? half : ENTRY_GROWTH;
+    if (!fits(n, extra, sizeof(register_entry))) return nullptr;
+    entries = static_cast<register_entry*>(
+        std::realloc(entries, (n + extra) * sizeof(register_entry)));
   }
   if (entries == nullptr) return nullptr;  // the record keeps its old array
+  if (n % ENTRY_GROWTH == 0) map_ahead(entries, n, room_of(entries, n - 1));
   setup.entries = entries;
   setup.entry_count = n;
   return &entries[n - 1];
