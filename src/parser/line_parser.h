@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "input_progress.h"
+
 namespace quorlen {
 
 constexpr int MAX_LINE = 200;    // line buffer: at most 199 characters a read
@@ -99,9 +101,11 @@ int parse_lines(line_source next, void* source, entry_handler handler,
                 void* user, parse_observer* observer = nullptr);
 
 // Opens the file, parses it and closes it.  Returns -1 when the file cannot
-// be opened or a read fails (a directory, an I/O error).
+// be opened or a read fails (a directory, an I/O error).  Progress, when
+// given, is kept as the file's blocks are read.
 int parse_path(const char* path, entry_handler handler, void* user,
-               parse_observer* observer = nullptr);
+               parse_observer* observer = nullptr,
+               input_progress* progress = nullptr);
 
 }  // namespace quorlen
 

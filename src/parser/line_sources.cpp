@@ -1,8 +1,12 @@
 #include "line_sources.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(__unix__)
+#include <sys/stat.h>
+#endif
 
 #include "text_helpers.h"
 
@@ -87,13 +91,18 @@ inline char* find_newline(char* p, std::size_t limit) {
 // without one has the byte after it covered, and put back before the next.
 class block_reader {
  public:
-  explicit block_reader(std::FILE* file)
+  block_reader(std::FILE* file, input_progress* progress)
       : file_(file),
         block_(static_cast<char*>(std::malloc(BLOCK_SIZE + PADDING))),
         next_(block_),
         end_(block_),
-        nul_(block_) {
+        nul_(block_),
+        progress_(progress) {
     if (block_ != nullptr) std::memset(block_, 0, PADDING);
+    if (progress_ != nullptr) {
+      size_ = size_of(file);
+      progress_->unread = size_;
+    }
   }
   ~block_reader() { std::free(block_); }
   block_reader(const block_reader&) = delete;
@@ -173,9 +182,30 @@ class block_reader {
     std::memmove(block_, next_, left);
     next_ = block_;
     end_ = block_ + left;
-    end_ += std::fread(end_, 1, BLOCK_SIZE - left, file_);
+    const std::size_t got = std::fread(end_, 1, BLOCK_SIZE - left, file_);
+    end_ += got;
     std::memset(end_, 0, PADDING);
+    if (size_ != 0) {
+      progress_->read += got;
+      progress_->unread = size_ > progress_->read ? size_ - progress_->read : 0;
+    }
     nul_ = first_nul(next_);
+  }
+
+  // A regular file's size, else 0; apart, so that the parse's deepest
+  // chain does not carry the status record.
+  [[gnu::noinline]] static std::size_t size_of(std::FILE* file) {
+#if defined(__unix__)
+    struct stat status;
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_size > 0 &&
+        static_cast<unsigned long long>(status.st_size) <= SIZE_MAX) {
+      return static_cast<std::size_t>(status.st_size);
+    }
+#else
+    (void)file;
+#endif
+    return 0;
   }
 
   // The first NUL at or after p; the padding after end_ holds one.
@@ -191,17 +221,19 @@ class block_reader {
   char* nul_;  // the first NUL at or after next_, at end_ at the latest
   char held_ = '\0';
   bool holding_ = false;
+  input_progress* progress_;
+  std::size_t size_ = 0;  // the file's size when it is known, else 0
 };
 
 }  // namespace
 
 int parse_path(const char* path, entry_handler handler, void* user,
-               parse_observer* observer) {
+               parse_observer* observer, input_progress* progress) {
   if (path == nullptr) return -1;
   std::FILE* file = std::fopen(path, "r");
   if (file == nullptr) return -1;
   int result;
-  block_reader reader(file);
+  block_reader reader(file, progress);
   if (reader.ok()) {
     result = parse_lines(block_reader::next, &reader, handler, user, observer);
     if (std::ferror(file)) result = -1;
