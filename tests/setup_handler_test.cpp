@@ -212,15 +212,20 @@ TEST(register_entries, grow_by_100_across_two_calls) {
 // parse appends into it and grows it only where that room runs out (the
 // sanitizer builds catch a write past it).
 TEST(register_entries, append_to_arrays_of_exactly_the_promised_room) {
-  // The last row's block is over a MiB, so its pages are mapped ahead.
+  // The last rows' blocks are over a MiB, so their pages are mapped ahead;
+  // with the allocator mapping blocks of 5 MiB and more on their own, the
+  // last one leaves the heap for a mapping and is moved by the parse.
   struct row {
     std::uint32_t held, added;
-  } rows[] = {{1, 1},     {1, 99},     {99, 1},       {99, 2},
-              {100, 99},  {100, 100},  {199, 1},      {250, 50},
-              {250, 400}, {300, 1000}, {20000, 30000}};
+    int mapped_from;
+  } rows[] = {{1, 1, 0},      {1, 99, 0},        {99, 1, 0},
+              {99, 2, 0},     {100, 99, 0},      {100, 100, 0},
+              {199, 1, 0},    {250, 50, 0},      {250, 400, 0},
+              {300, 1000, 0}, {20000, 30000, 0}, {60000, 40000, 5 << 20}};
   for (const auto& r : rows) {
     SCOPED_TRACE(std::to_string(r.held) + " held, " + std::to_string(r.added) +
                  " added");
+    if (r.mapped_from != 0) mallopt(M_MMAP_THRESHOLD, r.mapped_from);
     owned_setup s;
     const std::size_t room = (r.held / 100 + 1) * 100;
     s.s.entries = static_cast<register_entry*>(
@@ -242,6 +247,7 @@ TEST(register_entries, append_to_arrays_of_exactly_the_promised_room) {
     for (std::uint32_t i = 0; i < total; ++i) {
       ASSERT_EQ(s.s.entries[i].values[0], static_cast<std::int32_t>(i)) << i;
     }
+    if (r.mapped_from != 0) mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   }
 }
 

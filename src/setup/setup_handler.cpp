@@ -152,12 +152,76 @@ std::size_t room_of(const register_entry* entries, std::uint32_t count) {
 #endif
 }
 
+constexpr std::uintptr_t PAGE = 4096;
+constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
+constexpr std::size_t HUGE_FROM = 2 * HUGE_PAGE;
+
+// A block of several MiB costs one fault for each 4 KiB page that the
+// entries reach, and one for each 2 MiB in pages of that size.  The C
+// library maps such a block on its own and moves it whole when it grows;
+// the kernel keeps 2 MiB pages through the move when the mapping is a whole
+// number of them.  So a large block is asked for in that size, less the
+// allocator's header (at most four words).
+std::size_t block_request(std::size_t bytes) {
+  constexpr std::size_t header = 4 * sizeof(std::size_t);
+  if (bytes < HUGE_FROM || bytes > SIZE_MAX - HUGE_PAGE) return bytes;
+  return ((bytes + header + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1)) - header;
+}
+
+#if defined(__linux__) && defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+#define QUORLEN_PAGE_SIZES 1
+// A block that is a mapping of its own: it starts two words into a page
+// and ends at a page's end.  A block in the allocator's heap shares its
+// pages with the caller's other memory and is never marked.
+bool own_mapping(const register_entry* entries, std::size_t at_least = 0) {
+  const std::uintptr_t block = reinterpret_cast<std::uintptr_t>(entries);
+  const std::size_t bytes =
+      malloc_usable_size(const_cast<register_entry*>(entries));
+  return bytes >= at_least && block % PAGE == 2 * sizeof(std::size_t) &&
+         (block + bytes) % PAGE == 0;
+}
+
+// Marks such a block for 2 MiB pages or for 4 KiB ones, from then on; the
+// pages it has keep their size.  The mark spans the whole mapping, which
+// stays one piece that the C library can move.
+void mark_pages(register_entry* entries, bool huge) {
+  if (!own_mapping(entries, HUGE_FROM)) return;
+  const std::uintptr_t block = reinterpret_cast<std::uintptr_t>(entries);
+  const std::uintptr_t start = block & ~(PAGE - 1);
+  const std::uintptr_t end = block + malloc_usable_size(entries);
+  const int saved = errno;
+  madvise(reinterpret_cast<void*>(start), end - start,
+          huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
+  errno = saved;
+}
+
+// Whether the entries still to come, as many to the byte as the input read
+// so far held (from entry count n, the last at fill), are expected to reach
+// three quarters of the 2 MiB that starts at region.  Without a plan, or
+// before anything was read, yes.
+bool fills_most(const page_plan* plan, std::uint32_t n, std::uintptr_t fill,
+                std::uintptr_t region) {
+  if (plan == nullptr || plan->progress.read == 0) return true;
+  const std::uint32_t added = n > plan->first_count ? n - plan->first_count : 0;
+  const double coming = static_cast<double>(added) *
+                        static_cast<double>(plan->progress.unread) /
+                        static_cast<double>(plan->progress.read);
+  return static_cast<double>(fill) +
+             coming * static_cast<double>(sizeof(register_entry)) >=
+         static_cast<double>(region + HUGE_PAGE / 4 * 3);
+}
+#endif
+
 // A large block's fresh pages each cost a fault when the entries first
 // reach them; asking the kernel to map the next stretch in one call costs
 // about half.  Called every ENTRY_GROWTH entries, it names a stretch only
 // when the next ENTRY_GROWTH entries cross into it, and only memory inside
-// the block.  A kernel without the request refuses it, and nothing changes.
-void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room) {
+// the block.  Where they cross into a new 2 MiB, the block is marked for
+// pages of that size if the entries to come will fill three quarters of
+// it, so that the last one holds at most 512 KiB beyond them.  A kernel
+// without these requests refuses them, and nothing changes.
+void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room,
+               const page_plan* plan) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
   constexpr std::uintptr_t STRETCH = 256 * 1024;
   const std::uintptr_t block = reinterpret_cast<std::uintptr_t>(entries);
@@ -167,10 +231,17 @@ void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room) {
   const std::uintptr_t to = from + ENTRY_GROWTH * sizeof(register_entry);
   const std::uintptr_t start = to & ~(STRETCH - 1);
   if (start <= from) return;
+#if defined(QUORLEN_PAGE_SIZES)
+  if (start % HUGE_PAGE == 0) {
+    mark_pages(entries, fills_most(plan, n, from, start));
+  }
+#else
+  (void)plan;
+#endif
   std::uintptr_t end = start + STRETCH;
   // Whole 4 KiB pages: a larger page the kernel rounds to holds the
   // block's own end.
-  if (end > block + bytes) end = (block + bytes) & ~std::uintptr_t{4095};
+  if (end > block + bytes) end = (block + bytes) & ~(PAGE - 1);
   if (end <= start) return;
   const int saved = errno;
   madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
@@ -179,7 +250,34 @@ void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room) {
   (void)entries;
   (void)n;
   (void)room;
+  (void)plan;
 #endif
+}
+
+// The array grown to hold bytes, its first n - 1 elements kept.  A block
+// that leaves the heap for a mapping of its own is moved here rather than
+// by realloc, so that the mapping is marked before the copy reaches it.
+register_entry* resize(register_entry* entries, std::uint32_t n,
+                       std::size_t bytes, const page_plan* plan) {
+  bytes = block_request(bytes);
+#if defined(QUORLEN_PAGE_SIZES)
+  if (bytes >= HUGE_FROM && !own_mapping(entries)) {
+    auto* moved = static_cast<register_entry*>(std::malloc(bytes));
+    if (moved != nullptr && own_mapping(moved, HUGE_FROM)) {
+      const std::size_t used = std::size_t{n - 1} * sizeof(register_entry);
+      const std::uintptr_t fill = reinterpret_cast<std::uintptr_t>(moved) +
+                                  used - sizeof(register_entry);
+      mark_pages(moved, fills_most(plan, n, fill, fill & ~(HUGE_PAGE - 1)));
+      std::memcpy(moved, entries, used);
+      std::free(entries);
+      return moved;
+    }
+    std::free(moved);
+  }
+#else
+  (void)plan;
+#endif
+  return static_cast<register_entry*>(std::realloc(entries, bytes));
 }
 
 }  // namespace
@@ -190,7 +288,7 @@ void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room) {
 // counts the array must hold 100 more; the block is asked to grow only when
 // it really holds less, and then by half again, so that a long file costs a
 // few resizes instead of one per 100 lines.
-register_entry* append_growing(camera_setup& setup) {
+register_entry* append_growing(camera_setup& setup, const page_plan* plan) {
   const std::uint32_t n = setup.entry_count + 1;  // 0 once the count is full
   if (n == 0) return nullptr;
   register_entry* entries = setup.entries;
@@ -202,11 +300,12 @@ register_entry* append_growing(camera_setup& setup) {
     const std::size_t half = n / 2;
     const std::size_t extra = half > ENTRY_GROWTH ? half : ENTRY_GROWTH;
     if (!fits(n, extra, sizeof(register_entry))) return nullptr;
-    entries = static_cast<register_entry*>(
-        std::realloc(entries, (n + extra) * sizeof(register_entry)));
+    entries = resize(entries, n, (n + extra) * sizeof(register_entry), plan);
   }
   if (entries == nullptr) return nullptr;  // the record keeps its old array
-  if (n % ENTRY_GROWTH == 0) map_ahead(entries, n, room_of(entries, n - 1));
+  if (n % ENTRY_GROWTH == 0) {
+    map_ahead(entries, n, room_of(entries, n - 1), plan);
+  }
   setup.entries = entries;
   setup.entry_count = n;
   return &entries[n - 1];
@@ -224,13 +323,13 @@ namespace {
   scan::fill_value_list(entry, value, is_space);
 }
 
-int register_line(camera_setup& setup, std::uint32_t section, const char* name,
-                  const char* value, space_class is_space) {
+int register_line(setup_context& context, std::uint32_t section,
+                  const char* name, const char* value) {
   std::uint32_t key = register_key_code(name);
   if (key == 0) return 1;
-  register_entry* entry = append_entry(setup);
+  register_entry* entry = append_entry(*context.setup, &context.pages);
   if (entry == nullptr) return 0;
-  fill_entry(entry, section | key, value, is_space);
+  fill_entry(entry, section | key, value, context.is_space);
   return 1;
 }
 
@@ -252,7 +351,7 @@ int register_line(camera_setup& setup, std::uint32_t section, const char* name,
     camera_key(*context.setup, name, value);
     return 1;
   }
-  return register_line(*context.setup, code, name, value, context.is_space);
+  return register_line(context, code, name, value);
 }
 
 }  // namespace

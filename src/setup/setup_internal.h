@@ -5,8 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "char_class.h"
+#include "input_progress.h"
 #include "quorlen_config_parser.h"
 
 namespace quorlen {
@@ -92,10 +94,18 @@ std::int64_t parse_int64(const char* text);
 void parse_value_list(register_entry* entry, const char* text,
                       space_class is_space = space_class());
 
+// What the array's growth may know of the parse: how far the input has
+// been read, and the count of entries before the parse began.
+struct page_plan {
+  input_progress progress;
+  std::uint32_t first_count = 0;
+};
+
 // Appends one element to setup.entries, growing the array as a later call
 // into the record relies on; the element is not cleared.  Null when the
 // array cannot grow, and then the record is unchanged.
-register_entry* append_growing(camera_setup& setup);
+register_entry* append_growing(camera_setup& setup,
+                               const page_plan* plan = nullptr);
 
 // Whether appending the n-th element may have to grow the array (n is 0
 // once the count is full): between multiples of ENTRY_GROWTH the room is
@@ -104,16 +114,19 @@ inline bool may_grow_at(std::uint32_t n) {
   return n % ENTRY_GROWTH == 0 || n <= 1;
 }
 
-inline register_entry* append_entry(camera_setup& setup) {
+inline register_entry* append_entry(camera_setup& setup,
+                                    const page_plan* plan = nullptr) {
   const std::uint32_t n = setup.entry_count + 1;
-  if (may_grow_at(n)) return append_growing(setup);
+  if (may_grow_at(n)) return append_growing(setup, plan);
   setup.entry_count = n;
   return &setup.entries[n - 1];
 }
 
 // What the handler keeps for one parse besides the record itself.
 struct setup_context {
-  explicit setup_context(camera_setup* record) : setup(record) {}
+  explicit setup_context(camera_setup* record) : setup(record) {
+    if (record != nullptr) pages.first_count = record->entry_count;
+  }
 
   camera_setup* setup;
   // False while the newest control section could not be stored, so its keys
@@ -126,6 +139,7 @@ struct setup_context {
   bool lists = false;
   // The C library's white-space table, taken once a parse.
   space_class is_space;
+  page_plan pages;
 };
 
 // The entry_handler for a setup_context.
@@ -144,13 +158,20 @@ class setup_snapshot {
   bool present_;
 };
 
-// Runs parse(handler, user) into the record; when it reports -1 (the input
-// could not be read) the record is put back as it was.
+// Runs parse(handler, user) into the record, or parse(handler, user,
+// progress) where it keeps the input's progress; when it reports -1 (the
+// input could not be read) the record is put back as it was.
 template <class Parse>
 int parse_into(camera_setup* record, Parse parse) {
   setup_snapshot before(record);
   setup_context context(record);
-  int result = parse(setup_handler, &context);
+  int result;
+  if constexpr (std::is_invocable_v<Parse&, decltype(&setup_handler), void*,
+                                    input_progress*>) {
+    result = parse(setup_handler, &context, &context.pages.progress);
+  } else {
+    result = parse(setup_handler, &context);
+  }
   if (result == -1) before.restore(record);
   return result;
 }
