@@ -255,13 +255,17 @@ void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room,
 }
 
 // The array grown to hold bytes, its first n - 1 elements kept.  A block
-// that leaves the heap for a mapping of its own is moved here rather than
-// by realloc, so that the mapping is marked before the copy reaches it.
+// of more than 6 MiB that leaves the heap for a mapping of its own is moved
+// here rather than by realloc, so that the mapping is marked before the
+// copy reaches it.  A smaller one is left to realloc: the heap may grow it
+// in place, which costs no copy and no fresh page at all.
 register_entry* resize(register_entry* entries, std::uint32_t n,
                        std::size_t bytes, const page_plan* plan) {
+  constexpr std::size_t MOVE_FROM = 3 * HUGE_PAGE;
+  const bool may_move = bytes > MOVE_FROM;
   bytes = block_request(bytes);
 #if defined(QUORLEN_PAGE_SIZES)
-  if (bytes >= HUGE_FROM && !own_mapping(entries)) {
+  if (may_move && !own_mapping(entries)) {
     auto* moved = static_cast<register_entry*>(std::malloc(bytes));
     if (moved != nullptr && own_mapping(moved, HUGE_FROM)) {
       const std::size_t used = std::size_t{n - 1} * sizeof(register_entry);
@@ -276,6 +280,7 @@ register_entry* resize(register_entry* entries, std::uint32_t n,
   }
 #else
   (void)plan;
+  (void)may_move;
 #endif
   return static_cast<register_entry*>(std::realloc(entries, bytes));
 }
