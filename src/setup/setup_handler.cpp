@@ -156,6 +156,17 @@ constexpr std::uintptr_t PAGE = 4096;
 constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
 constexpr std::size_t HUGE_FROM = 2 * HUGE_PAGE;
 
+#if defined(__linux__)
+// A request about [start, end) of the array's own block; it only helps, so
+// a refusal changes nothing, errno included.
+[[maybe_unused]] void advise(std::uintptr_t start, std::uintptr_t end,
+                             int advice) {
+  const int saved = errno;
+  madvise(reinterpret_cast<void*>(start), end - start, advice);
+  errno = saved;
+}
+#endif
+
 // A block of several MiB costs one fault for each 4 KiB page that the
 // entries reach, and one for each 2 MiB in pages of that size.  The C
 // library maps such a block on its own and moves it whole when it grows;
@@ -187,12 +198,8 @@ bool own_mapping(const register_entry* entries, std::size_t at_least = 0) {
 void mark_pages(register_entry* entries, bool huge) {
   if (!own_mapping(entries, HUGE_FROM)) return;
   const std::uintptr_t block = reinterpret_cast<std::uintptr_t>(entries);
-  const std::uintptr_t start = block & ~(PAGE - 1);
-  const std::uintptr_t end = block + malloc_usable_size(entries);
-  const int saved = errno;
-  madvise(reinterpret_cast<void*>(start), end - start,
-          huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
-  errno = saved;
+  advise(block & ~(PAGE - 1), block + malloc_usable_size(entries),
+         huge ? MADV_HUGEPAGE : MADV_NOHUGEPAGE);
 }
 
 // Whether the entries still to come, as many to the byte as the input read
@@ -243,9 +250,7 @@ void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room,
   // block's own end.
   if (end > block + bytes) end = (block + bytes) & ~(PAGE - 1);
   if (end <= start) return;
-  const int saved = errno;
-  madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_WRITE);
-  errno = saved;
+  advise(start, end, MADV_POPULATE_WRITE);
 #else
   (void)entries;
   (void)n;
@@ -261,16 +266,15 @@ void map_ahead(register_entry* entries, std::uint32_t n, std::size_t room,
 // in place, which costs no copy and no fresh page at all.
 register_entry* resize(register_entry* entries, std::uint32_t n,
                        std::size_t bytes, const page_plan* plan) {
-  constexpr std::size_t MOVE_FROM = 3 * HUGE_PAGE;
-  const bool may_move = bytes > MOVE_FROM;
-  bytes = block_request(bytes);
+  const std::size_t request = block_request(bytes);
 #if defined(QUORLEN_PAGE_SIZES)
-  if (may_move && !own_mapping(entries)) {
-    auto* moved = static_cast<register_entry*>(std::malloc(bytes));
+  constexpr std::size_t MOVE_FROM = 3 * HUGE_PAGE;
+  if (bytes > MOVE_FROM && !own_mapping(entries)) {
+    auto* moved = static_cast<register_entry*>(std::malloc(request));
     if (moved != nullptr && own_mapping(moved, HUGE_FROM)) {
       const std::size_t used = std::size_t{n - 1} * sizeof(register_entry);
-      const std::uintptr_t fill = reinterpret_cast<std::uintptr_t>(moved) +
-                                  used - sizeof(register_entry);
+      const std::uintptr_t fill =
+          reinterpret_cast<std::uintptr_t>(moved) + used;
       mark_pages(moved, fills_most(plan, n, fill, fill & ~(HUGE_PAGE - 1)));
       std::memcpy(moved, entries, used);
       std::free(entries);
@@ -280,9 +284,8 @@ register_entry* resize(register_entry* entries, std::uint32_t n,
   }
 #else
   (void)plan;
-  (void)may_move;
 #endif
-  return static_cast<register_entry*>(std::realloc(entries, bytes));
+  return static_cast<register_entry*>(std::realloc(entries, request));
 }
 
 }  // namespace
