@@ -111,36 +111,9 @@ TEST(line_sources, long_files_agree_across_read_blocks) {
   EXPECT_EQ(from_stream.events, from_text.events);
 }
 
-// The reader keeps the progress at each block: every event sees all of the
-// file counted, read or unread, and the parse ends with nothing unread.
-TEST(line_sources, progress_counts_the_whole_file_as_it_is_read) {
-  struct watch {
-    quorlen::input_progress progress;
-    std::size_t size = 0;
-    std::size_t events = 0, counted = 0, first_unread = 0;
-    static int handle(void* self, const char*, const char*, const char*) {
-      auto& w = *static_cast<watch*>(self);
-      if (w.events++ == 0) w.first_unread = w.progress.unread;
-      w.counted += w.progress.read + w.progress.unread == w.size;
-      return 1;
-    }
-  } w;
-  std::string text = "[register parameter]\n";
-  while (text.size() < 200000) text += "REG = 0x10, 0x2\n";
-  w.size = text.size();
-  quorlen_test::temp_file file(text);
-  EXPECT_EQ(
-      quorlen::parse_path(file.path(), watch::handle, &w, nullptr, &w.progress),
-      0);
-  EXPECT_GT(w.events, 10000u);
-  EXPECT_EQ(w.counted, w.events);
-  EXPECT_EQ(w.first_unread, w.size - 64 * 1024);
-  EXPECT_EQ(w.progress.read, w.size);
-  EXPECT_EQ(w.progress.unread, 0u);
-}
-
 // The file source reads in 64 KiB blocks and cuts lines in place; fgets
-// over the same file is the reference, NUL bytes and block edges included.
+// over the same file is the reference, NUL bytes and block edges included,
+// for the file and for the same bytes parsed in memory.
 TEST(line_sources, file_reads_match_fgets_at_block_edges_and_nul_bytes) {
   constexpr std::size_t block = 64 * 1024;
   // A filler of short lines that ends exactly at offset, then the tail.
@@ -183,6 +156,11 @@ TEST(line_sources, file_reads_match_fgets_at_block_edges_and_nul_bytes) {
         by_path);
     std::fclose(stream);
     EXPECT_EQ(from_path.events, from_stream.events);
+    recorder from_bytes;
+    EXPECT_EQ(quorlen::parse_bytes(rows[i].data(), rows[i].size(),
+                                   recorder::handle, &from_bytes),
+              by_path);
+    EXPECT_EQ(from_bytes.events, from_stream.events);
   }
 }
 

@@ -120,17 +120,7 @@ TEST(numbers, lookup_is_exact_and_ends_at_the_null_row) {
             0u);
   EXPECT_EQ(quorlen::lookup_code(quorlen::register_key_codes, "VRCMD"), 2u);
   EXPECT_EQ(quorlen::lookup_code(quorlen::register_key_codes, "reg"), 0u);
-  EXPECT_EQ(quorlen::lookup_code(quorlen::control_key_codes, ""), 0u);
-}
-
-TEST(numbers, written_out_register_keys_agree_with_their_table) {
-  for (const char* key : {"REG", "DELAY", "VRCMD", "", "R", "RE", "REGS", "reg",
-                          "REg", "D", "DELA", "DELAYS", "DELAy", "V", "VRCM",
-                          "VRCMDS", "vRCMD", "X", "RDELAY"}) {
-    EXPECT_EQ(quorlen::register_key_code(key),
-              quorlen::lookup_code(quorlen::register_key_codes, key))
-        << key;
-  }
+  EXPECT_EQ(quorlen::lookup_code(quorlen::register_key_codes, ""), 0u);
 }
 
 }  // namespace

@@ -22,8 +22,7 @@ bool has_byte_order_mark(const char* line) {
   return line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF';
 }
 
-// Copies at most size - 1 characters and terminates.  Names are short, so
-// a plain loop beats a call.
+// Copies at most size - 1 characters and terminates.
 void copy_cut(char* to, const char* from, std::size_t size) {
   const char* const last = to + size - 1;
   while (to < last && *from != '\0') *to++ = *from++;
@@ -118,17 +117,12 @@ class engine {
     return true;
   }
 
-  // The first rule that applies wins.  Most lines start with none of the
-  // bytes that make a blank line or a comment, which one look-up tells.
+  // The first rule that applies wins.
   void classify(char* start) {
     const char first = *start;
-    constexpr unsigned kind_marks =
-        detail::MARK_END | detail::MARK_COMMENT | detail::MARK_FIRST;
-    if ((detail::mark_of(first) & kind_marks) != 0) {
-      if (first == '\0') return note(line_kind::blank, start);
-      if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
-        return note(line_kind::comment, start);
-      }
+    if (first == '\0') return note(line_kind::blank, start);
+    if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
+      return note(line_kind::comment, start);
     }
     if (last_name_[0] != '\0' && start > line_) {
       // An indented line continues the last name's value, taken whole.
@@ -169,42 +163,25 @@ class engine {
     deliver(nullptr, nullptr);
   }
 
-  // The first '=' or ':' splits the line; values may hold both.  Only a
-  // ';' or '/' can start an inline comment, so where the name holds neither
-  // the separator is the first '=' or ':', and where the value holds neither
-  // it runs to the end of the line.
+  // The first '=' or ':' splits the line; values may hold both.
   void name_value(char* start) {
-    char* separator = find_separator(start, end_);
-    bool may_comment = false;
-    if ((detail::mark_of(*separator) & detail::MARK_COMMENT) != 0) {
-      may_comment = true;
-      separator = find_stop_char(start, stop_set::separator, is_space_);
-    }
+    char* separator = find_stop_char(start, stop_set::separator, is_space_);
     if (*separator != '=' && *separator != ':') {
       note(line_kind::faulty, start);
       record(fault_kind::missing_separator);
       return;
     }
-    // The name is copied before anything is written into the line around
-    // it: a short name goes as one 8-byte block when the line reaches that
-    // far (most names are short, and a fixed-size copy costs no call), and
-    // a block read over bytes just written would wait for them.
-    char* name_end = separator;
-    while (name_end > start && is_space_(name_end[-1])) --name_end;
+    *separator = '\0';
+    const char* name_end = trim_space_end(start, separator, is_space_);
     std::size_t length = static_cast<std::size_t>(name_end - start);
     if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
-    if (length < 8) {  // the source keeps readable bytes after the line
-      std::memcpy(last_name_, start, 8);
-    } else {
-      std::memcpy(last_name_, start, length);
-    }
+    for (std::size_t i = 0; i < length; ++i) last_name_[i] = start[i];
     last_name_[length] = '\0';
-    *separator = '\0';
-    *name_end = '\0';
+    // The line is trimmed already, so a value without an inline comment
+    // runs to its end.
     char* value = skip_space(separator + 1, is_space_);
-    char* value_end = end_;  // the line is trimmed already
-    if (may_comment ||
-        holds_comment_mark(separator + 1,
+    char* value_end = end_;
+    if (holds_comment_mark(separator + 1,
                            static_cast<std::size_t>(end_ - separator - 1))) {
       value_end = find_stop_char(separator + 1, stop_set::none, is_space_);
       *value_end = '\0';
@@ -311,7 +288,7 @@ namespace {
 struct reader_source {
   line_reader reader;
   void* stream;
-  char buffer[MAX_LINE + SCAN_SLACK];  // the reader never writes the slack
+  char buffer[MAX_LINE];
 
   static char* next(void* self, std::size_t* length) {
     auto* source = static_cast<reader_source*>(self);

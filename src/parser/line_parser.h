@@ -6,8 +6,6 @@
 
 #include <cstddef>
 
-#include "input_progress.h"
-
 namespace quorlen {
 
 constexpr int MAX_LINE = 200;    // line buffer: at most 199 characters a read
@@ -23,9 +21,7 @@ using line_reader = char* (*)(char* buffer, int size, void* stream);
 // may already be cut off (the engine trims it anyway).  Returns the line,
 // which the engine may change until the next call, and sets *length to its
 // length up to the first NUL; null at end of input.  Knowing the length
-// spares a scan of every line.  The engine's scans may read (never use) up
-// to SCAN_SLACK bytes after the line's terminator, so a source keeps that
-// many readable, initialised bytes there.
+// spares a scan of every line.
 using line_source = char* (*)(void* source, std::size_t* length);
 
 // Receives every event; returns nonzero to accept it, 0 to mark its line
@@ -101,11 +97,9 @@ int parse_lines(line_source next, void* source, entry_handler handler,
                 void* user, parse_observer* observer = nullptr);
 
 // Opens the file, parses it and closes it.  Returns -1 when the file cannot
-// be opened or a read fails (a directory, an I/O error).  Progress, when
-// given, is kept as the file's blocks are read.
+// be opened or a read fails (a directory, an I/O error).
 int parse_path(const char* path, entry_handler handler, void* user,
-               parse_observer* observer = nullptr,
-               input_progress* progress = nullptr);
+               parse_observer* observer = nullptr);
 
 }  // namespace quorlen
 

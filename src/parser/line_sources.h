@@ -25,6 +25,12 @@ struct text_cursor {
 // fgets over a text_cursor.
 char* read_text_line(char* buffer, int size, void* cursor);
 
+// Parses size bytes in memory exactly as a file holding them parses, NUL
+// bytes and all; the bytes are only read.  Returns -1 when there is no
+// memory to read them with.
+int parse_bytes(const char* bytes, std::size_t size, entry_handler handler,
+                void* user, parse_observer* observer = nullptr);
+
 // Parses a NUL-terminated text in memory; the text is only read.
 int parse_text(const char* text, entry_handler handler, void* user,
                parse_observer* observer = nullptr);

@@ -4,6 +4,7 @@
 #ifndef QUORLEN_NUMBER_SCAN_H
 #define QUORLEN_NUMBER_SCAN_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "char_class.h"
@@ -96,87 +97,62 @@ inline std::int32_t clamp32(std::int64_t value) {
   return static_cast<std::int32_t>(value);
 }
 
-// Calls piece(start) for each piece of a ',' separated list, in order, and
-// returns how many there were.  Empty pieces do not count; a piece of only
-// white space does.  A piece ends at the next ',' or the end of the text.
+// The pieces of a ',' separated list.  Empty pieces do not count; a piece
+// of only white space does.  A piece ends at the next ',' or the end.
+inline const char* first_piece(const char* p) {
+  while (*p == ',') ++p;
+  return *p != '\0' ? p : nullptr;
+}
+inline const char* end_of_piece(const char* p) {
+  while (*p != ',' && *p != '\0') ++p;
+  return p;
+}
+
+// Calls piece(start, index), which returns where the number in the piece
+// ended, for each piece in order; returns how many there were.
 template <class Piece>
 inline unsigned for_each_piece(const char* text, Piece&& piece) {
   unsigned count = 0;
-  const char* p = text;
-  for (;;) {
-    char c = *p;
-    if (c == ',') {
-      ++p;
-      continue;
-    }
-    if (c == '\0') return count;
-    p = piece(p, count++);
-    // What follows the number, up to the next ',': most lists have nothing
-    // there, and this shape costs them the fewest jumps.
-    while ((c = *p) != ',') {
-      if (c == '\0') return count;
-      ++p;
-    }
-    ++p;
+  for (const char* p = text; (p = first_piece(p)) != nullptr; ++count) {
+    p = end_of_piece(piece(p, count));
   }
+  return count;
+}
+
+// The digits from p in the base given, gathered in 32 bits: when there are
+// at least one and at most max of them, they fit, and *end is set past them.
+template <unsigned base, std::size_t max>
+inline bool gather32(const char* p, const char** end, std::uint32_t* value) {
+  const char* q = p;
+  std::uint32_t v = 0;
+  unsigned d;
+  while ((d = digit_of(*q)) < base) {
+    v = v * base + d;
+    ++q;
+  }
+  if (q == p || static_cast<std::size_t>(q - p) > max) return false;
+  *end = q;
+  *value = v;
+  return true;
 }
 
 // convert, clamped to 32 bits.  Most list values are short: up to seven hex
 // or nine decimal digits fit below 2^31 and are gathered in 32 bits, which
-// costs less than the general path, most of all on 32-bit targets.
-[[gnu::always_inline]] inline std::int32_t convert32(
-    const char* text, const char** end, const space_class& is_space) {
+// costs a 32-bit target half as much as the general path.
+inline std::int32_t convert32(const char* text, const char** end,
+                              const space_class& is_space) {
   const char* p = text;
-  // Most values are hex, after one blank or none: ' ' is white space and a
-  // digit is not, in every locale, so the table is consulted only beyond.
-  p += *p == ' ';
-  if (*p != '0') {
-    while (is_space(*p)) ++p;
-  }
-  unsigned d;
+  while (is_space(*p)) ++p;
+  std::uint32_t value;
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-    if ((d = digit_of(p[2])) < 16) {
-      std::uint32_t value = d;
-      for (const char *q = p + 3, *const last = p + 9;; ++q) {
-        if ((d = digit_of(*q)) >= 16) {
-          *end = q;
-          return static_cast<std::int32_t>(value);
-        }
-        if (q == last) break;  // an eighth digit: the general path
-        value = value << 4 | d;
-      }
+    if (gather32<16, 7>(p + 2, end, &value)) {
+      return static_cast<std::int32_t>(value);
     }
-  } else if ((d = digit_of(p[0])) < 10) {
-    std::uint32_t value = d;
-    for (const char *q = p + 1, *const last = p + 9;; ++q) {
-      if ((d = digit_of(*q)) >= 10) {
-        *end = q;
-        return static_cast<std::int32_t>(value);
-      }
-      if (q == last) break;  // a tenth digit: the general path
-      value = value * 10 + d;
-    }
+  } else if (gather32<10, 9>(p, end, &value)) {
+    return static_cast<std::int32_t>(value);
   }
+  // No digit, a sign, or too many digits: the general path decides.
   return clamp32(convert(p, end, is_space));
-}
-
-// Fills entry->values and entry->value_count from a ',' separated list:
-// empty pieces do not count, a piece of only white space counts as 0, and
-// pieces after the sixteenth are dropped.  Each piece is converted where it
-// stands: the conversion stops at the ',' anyway.
-template <class Entry>
-[[gnu::always_inline]] inline void fill_value_list(
-    Entry* entry, const char* text, const space_class& is_space) {
-  constexpr unsigned places = sizeof entry->values / sizeof entry->values[0];
-  const unsigned count =
-      for_each_piece(text, [&](const char* piece, unsigned index) {
-        const char* end;
-        const std::int32_t value = convert32(piece, &end, is_space);
-        if (index < places) entry->values[index] = value;
-        return end;
-      });
-  entry->value_count =
-      static_cast<std::uint8_t>(count < places ? count : places);
 }
 
 }  // namespace scan

@@ -9,8 +9,7 @@ extern "C" QUORLEN_API int quorlen_parse_config(const char* path,
   // The library is built without exceptions: the engine and the handler
   // use only the C library, so nothing can throw through this call.
   return quorlen::parse_into(
-      setup, [path](quorlen::entry_handler handler, void* user,
-                    quorlen::input_progress* progress) {
-        return quorlen::parse_path(path, handler, user, nullptr, progress);
+      setup, [path](quorlen::entry_handler handler, void* user) {
+        return quorlen::parse_path(path, handler, user);
       });
 }

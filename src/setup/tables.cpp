@@ -23,27 +23,4 @@ const code_row register_key_codes[] = {
     {nullptr, 0},
 };
 
-const code_row control_key_codes[] = {
-    {"MIN_VALUE", CONTROL_MIN_VALUE},
-    {"MAX_VALUE", CONTROL_MAX_VALUE},
-    {"STEP", CONTROL_STEP},
-    {"DEF", CONTROL_DEF},
-    {"CTRL_NAME", CONTROL_CTRL_NAME},
-    {"FUNC_NAME", CONTROL_FUNC_NAME},
-    {nullptr, 0},
-};
-
-// In the order the keys are compared; the first match acts.
-const code_row camera_key_codes[] = {
-    {"CFG_MODE", CAMERA_CFG_MODE},
-    {"TYPE", CAMERA_TYPE},
-    {"BIT_WIDTH", CAMERA_BIT_WIDTH},
-    {"I2C_MODE", CAMERA_I2C_MODE},
-    {"I2C_ADDR", CAMERA_I2C_ADDR},
-    {"TRANS_LVL", CAMERA_TRANS_LVL},
-    {"SIZE", CAMERA_SIZE},
-    {"FORMAT", CAMERA_FORMAT},
-    {nullptr, 0},
-};
-
 }  // namespace quorlen

@@ -12,6 +12,7 @@
 #include "diagnostics.h"
 #include "parser/line_parser.h"
 #include "parser/line_sources.h"
+#include "setup/fields.h"
 #include "setup/number_scan.h"
 #include "setup/setup_internal.h"
 
@@ -134,21 +135,39 @@ std::string folded_section(std::string_view text) {
 // The nearest name of a table under the folding given, if near enough to
 // be a slip rather than another word.
 template <class Fold>
-const char* nearest(const quorlen::code_row* table, std::string_view name,
-                    Fold fold) {
+const char* nearest(const std::vector<const char*>& names,
+                    std::string_view name, Fold fold) {
   const std::string wanted = fold(name);
   const char* best = nullptr;
   std::size_t best_distance = 0;
-  for (const quorlen::code_row* row = table; row->name != nullptr; ++row) {
-    const std::string known = fold(row->name);
+  for (const char* known_name : names) {
+    const std::string known = fold(known_name);
     const std::size_t d = distance(wanted, known);
     const std::size_t allowed = std::max<std::size_t>(1, known.size() / 3);
     if (d <= allowed && (best == nullptr || d < best_distance)) {
-      best = row->name;
+      best = known_name;
       best_distance = d;
     }
   }
   return best;
+}
+
+std::vector<const char*> names_of(const quorlen::code_row* table) {
+  std::vector<const char*> names;
+  for (const quorlen::code_row* row = table; row->name != nullptr; ++row) {
+    names.push_back(row->name);
+  }
+  return names;
+}
+
+std::vector<const char*> keys_of(std::uint32_t family) {
+  std::vector<const char*> names;
+  for (const quorlen::field* f = quorlen::fields; f->key != nullptr; ++f) {
+    if (f->family == family && f->kind != quorlen::field_kind::pair_second) {
+      names.push_back(f->key);
+    }
+  }
+  return names;
 }
 
 struct position {
@@ -405,8 +424,8 @@ class linter {
       std::string message = "unknown section " + quoted(unknown_name_) +
                             "; the " + lines_text(unknown_hidden_) + " in it " +
                             (unknown_hidden_ == 1 ? "is" : "are") + " ignored";
-      const char* near =
-          nearest(quorlen::section_codes, unknown_name_, folded_section);
+      const char* near = nearest(names_of(quorlen::section_codes),
+                                 unknown_name_, folded_section);
       add(unknown_header_, "Q101", std::move(message),
           near != nullptr ? "did you mean '[" + std::string(near) + "]'?" : "");
     }
@@ -416,9 +435,9 @@ class linter {
     }
   }
 
-  void unknown_key(const char* name, const quorlen::code_row* table,
+  void unknown_key(const char* name, const std::vector<const char*>& keys,
                    const std::string& where) {
-    const char* near = nearest(table, name, upper);
+    const char* near = nearest(keys, name, upper);
     add(at(name), "Q201",
         "unknown key " + quoted(name) + " in " + where +
             "; the line is ignored",
@@ -428,6 +447,16 @@ class linter {
   // ---- numbers ------------------------------------------------------------
 
   enum class field { s32, s64, u8, u16, step };
+
+  static field range_of(quorlen::field_kind kind) {
+    switch (kind) {
+    case quorlen::field_kind::low8: return field::u8;
+    case quorlen::field_kind::low16: return field::u16;
+    case quorlen::field_kind::int64: return field::s64;
+    case quorlen::field_kind::low32_of_64: return field::step;
+    default: return field::s32;
+    }
+  }
 
   // Text, missing digits and sign findings for one number; false when the
   // number is not worth a range check.
@@ -570,48 +599,46 @@ class linter {
   // ---- camera -------------------------------------------------------------
 
   void camera_pair(const char* name, const char* value) {
-    const std::uint32_t key =
-        quorlen::lookup_code(quorlen::camera_key_codes, name);
-    camera_setup& s = *record_;
-    switch (key) {
-    case 0:
-      return unknown_key(name, quorlen::camera_key_codes, "the camera section");
-    case quorlen::CAMERA_TYPE:
-      text(name, value, sizeof s.type - 1, s.type);
-      break;
-    case quorlen::CAMERA_CFG_MODE:
-      scalar(name, value, field::s32, s.cfg_mode);
-      break;
-    case quorlen::CAMERA_TRANS_LVL:
-      scalar(name, value, field::s32, s.trans_lvl);
-      break;
-    case quorlen::CAMERA_BIT_WIDTH:
-      scalar(name, value, field::u8, s.bit_width);
-      break;
-    case quorlen::CAMERA_I2C_MODE:
-      scalar(name, value, field::u8, s.i2c_mode);
-      break;
-    case quorlen::CAMERA_I2C_ADDR:
-      scalar(name, value, field::u16, s.i2c_addr);
-      break;
-    case quorlen::CAMERA_SIZE:
-    case quorlen::CAMERA_FORMAT:
-      if (!camera_list(name, value, key)) return;
-      break;
-    default: break;
+    const quorlen::field* f =
+        quorlen::find_field(quorlen::CAMERA_SECTION, name);
+    if (f == nullptr) {
+      return unknown_key(name, keys_of(quorlen::CAMERA_SECTION),
+                         "the camera section");
     }
-    auto previous = camera_set_.find(key);
+    if (!checked(*f, name, value, record_)) return;
+    auto previous = camera_set_.find(f);
     if (previous != camera_set_.end()) {
       add(at(name), "Q901",
           std::string(name) + " is set again (first at line " +
               std::to_string(previous->second) + "); the later value wins");
     }
-    camera_set_[key] = at(name).line;
+    camera_set_[f] = at(name).line;
+  }
+
+  // The findings on one camera or control value, checked against what its
+  // row stored; false when the line changes nothing.
+  bool checked(const quorlen::field& f, const char* name, const char* value,
+               const void* record) {
+    switch (f.kind) {
+    case quorlen::field_kind::text:
+      text(name, value, f.size - 1,
+           static_cast<const char*>(quorlen::member_of(record, f)));
+      return true;
+    case quorlen::field_kind::pair_first:
+    case quorlen::field_kind::byte_pair: return camera_list(name, value, f);
+    default:
+      scalar(name, value, range_of(f.kind), quorlen::field_number(record, f));
+      return true;
+    }
   }
 
   // "SIZE" and "FORMAT"; false when the line changes nothing.
-  bool camera_list(const char* name, const char* value, std::uint32_t key) {
-    const bool size = key == quorlen::CAMERA_SIZE;
+  bool camera_list(const char* name, const char* value,
+                   const quorlen::field& f) {
+    const bool size = f.kind == quorlen::field_kind::pair_first;
+    const std::int64_t first = quorlen::field_number(record_, f);
+    const std::int64_t second =
+        size ? quorlen::field_number(record_, (&f)[1]) : 0;
     struct read_piece {
       quorlen::number_reading r;
       const char* start;
@@ -627,10 +654,10 @@ class linter {
       char holds[64];
       if (size) {
         std::snprintf(holds, sizeof holds, "width %d and height %d",
-                      static_cast<int>(record_->width),
-                      static_cast<int>(record_->height));
+                      static_cast<int>(first), static_cast<int>(second));
       } else {
-        std::snprintf(holds, sizeof holds, "format 0x%04X", record_->format);
+        std::snprintf(holds, sizeof holds, "format 0x%04X",
+                      static_cast<unsigned>(first));
       }
       add(at(value), size ? "Q402" : "Q403",
           std::string(name) +
@@ -645,15 +672,15 @@ class linter {
       const auto& [r, start, end] = pieces[i];
       if (!number_text(name, r, start, end)) continue;
       if (size) {
-        number_range(name, r, field::s32,
-                     i == 0 ? record_->width : record_->height);
+        number_range(name, r, field::s32, i == 0 ? first : second);
       } else if (r.saturated || r.value < 0 || r.value > 0xFF) {
         wide = true;
       }
     }
     if (wide) {
       char holds[16];
-      std::snprintf(holds, sizeof holds, "0x%04X", record_->format);
+      std::snprintf(holds, sizeof holds, "0x%04X",
+                    static_cast<unsigned>(first));
       add(at(pieces[0].r.begin), "Q305",
           std::string(name) +
               " values do not fit in 8 bits each; the record holds " + holds);
@@ -667,35 +694,20 @@ class linter {
     if (!control_open_ || !context_.control_open) return;
     control_state& state = controls_.back();
     const control_entry& c = record_->controls[state.index];
-    const position here = at(name);
-    switch (quorlen::lookup_code(quorlen::control_key_codes, name)) {
-    case 0:
-      return unknown_key(name, quorlen::control_key_codes, "a control section");
-    case quorlen::CONTROL_MIN_VALUE:
-      scalar(name, value, field::s64, c.min_value);
-      state.min = here;
-      break;
-    case quorlen::CONTROL_MAX_VALUE:
-      scalar(name, value, field::s64, c.max_value);
-      state.max = here;
-      break;
-    case quorlen::CONTROL_DEF:
-      scalar(name, value, field::s64, c.def);
-      state.def = here;
-      break;
-    case quorlen::CONTROL_STEP:
-      scalar(name, value, field::step, c.step);
-      state.step = here;
-      break;
-    case quorlen::CONTROL_CTRL_NAME:
-      text(name, value, sizeof c.ctrl_name - 1, c.ctrl_name);
-      state.name = here;
-      break;
-    case quorlen::CONTROL_FUNC_NAME:
-      text(name, value, sizeof c.func_name - 1, c.func_name);
-      break;
-    default: break;
+    const quorlen::field* f =
+        quorlen::find_field(quorlen::CONTROL_SECTION, name);
+    if (f == nullptr) {
+      return unknown_key(name, keys_of(quorlen::CONTROL_SECTION),
+                         "a control section");
     }
+    checked(*f, name, value, &c);
+    const position here = at(name);
+    const std::string key = f->key;
+    if (key == "MIN_VALUE") state.min = here;
+    if (key == "MAX_VALUE") state.max = here;
+    if (key == "DEF") state.def = here;
+    if (key == "STEP") state.step = here;
+    if (key == "CTRL_NAME") state.name = here;
   }
 
   void finish_control(const control_state& state) {
@@ -739,7 +751,7 @@ class linter {
 
   void register_pair(const char* section, const char* name, const char* value) {
     if (quorlen::lookup_code(quorlen::register_key_codes, name) == 0) {
-      return unknown_key(name, quorlen::register_key_codes,
+      return unknown_key(name, names_of(quorlen::register_key_codes),
                          "section " + quoted(section));
     }
     const register_entry& entry = record_->entries[record_->entry_count - 1];
@@ -854,7 +866,7 @@ class linter {
   bool control_open_ = false;
   std::vector<control_state> controls_;
   std::map<std::string, int> control_names_;
-  std::map<std::uint32_t, int> camera_set_;
+  std::map<const quorlen::field*, int> camera_set_;
   std::set<std::string> file_disabled_;
   std::map<int, std::set<std::string>> line_disabled_;
   lint_outcome outcome_;
@@ -867,13 +879,9 @@ class linter {
 int parse_bytes(const std::string& bytes,
                 int (*handler)(void*, const char*, const char*, const char*),
                 void* user, quorlen::parse_observer* observer) {
-  if (bytes.empty()) return quorlen::parse_text("", handler, user, observer);
-  std::FILE* stream =
-      fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "r");
-  if (stream == nullptr) throw std::bad_alloc();
   const int result =
-      quorlen::parse_open_stream(stream, handler, user, observer);
-  std::fclose(stream);
+      quorlen::parse_bytes(bytes.data(), bytes.size(), handler, user, observer);
+  if (result < 0) throw std::bad_alloc();
   return result;
 }
 

@@ -1,0 +1,149 @@
+#include "fields.h"
+
+#include <cstring>
+
+#include "setup_internal.h"
+
+namespace quorlen {
+
+// One row a member; the member's name is written once, here.
+#define QUORLEN_FIELD(key, record, family, member, kind, summary)           \
+  {                                                                         \
+    key, family, #member, offsetof(record, member), sizeof(record::member), \
+        field_kind::kind, summary                                           \
+  }
+#define CAMERA(key, member, kind, summary) \
+  QUORLEN_FIELD(key, camera_setup, CAMERA_SECTION, member, kind, summary)
+#define CONTROL(key, member, kind, summary) \
+  QUORLEN_FIELD(key, control_entry, CONTROL_SECTION, member, kind, summary)
+
+const field fields[] = {
+    CAMERA("CFG_MODE", cfg_mode, int32, "configuration mode"),
+    CAMERA("TYPE", type, text, "sensor type text, at most 49 characters"),
+    CAMERA("SIZE", width, pair_first, "image width and height: two values"),
+    CAMERA("SIZE", height, pair_second, "image height: SIZE's second value"),
+    CAMERA("BIT_WIDTH", bit_width, low8, "bits a pixel, low 8 bits kept"),
+    CAMERA("FORMAT", format, byte_pair,
+           "format code: a, b gives (a << 8) | b, low 16 bits kept"),
+    CAMERA("I2C_MODE", i2c_mode, low8, "I2C mode, low 8 bits kept"),
+    CAMERA("I2C_ADDR", i2c_addr, low16, "I2C address, low 16 bits kept"),
+    CAMERA("TRANS_LVL", trans_lvl, int32, "transfer level"),
+    CONTROL("MIN_VALUE", min_value, int64, "lowest value, 64-bit"),
+    CONTROL("MAX_VALUE", max_value, int64, "highest value, 64-bit"),
+    CONTROL("STEP", step, low32_of_64, "step between values, low 32 bits"),
+    CONTROL("DEF", def, int64, "default value, 64-bit"),
+    CONTROL("CTRL_NAME", ctrl_name, text,
+            "the control's name, at most 127 characters"),
+    CONTROL("FUNC_NAME", func_name, text,
+            "the function that applies it, at most 127 characters"),
+    {nullptr, 0, nullptr, 0, 0, field_kind::int32, nullptr},
+};
+
+#undef CONTROL
+#undef CAMERA
+#undef QUORLEN_FIELD
+
+const field* find_field(std::uint32_t family, const char* key) {
+  for (const field* f = fields; f->key != nullptr; ++f) {
+    if (f->family == family && std::strcmp(f->key, key) == 0) return f;
+  }
+  return nullptr;
+}
+
+namespace {
+
+template <class T>
+void put(void* at, T value) {
+  std::memcpy(at, &value, sizeof value);
+}
+
+template <class T>
+T get(const void* at) {
+  T value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
+
+// Numbers are narrowed through their unsigned type: the low bits are kept.
+void set_number(void* at, const field& f, std::int64_t value) {
+  const auto bits = static_cast<std::uint64_t>(value);
+  switch (f.size) {
+  case 1: put(at, static_cast<std::uint8_t>(bits)); break;
+  case 2: put(at, static_cast<std::uint16_t>(bits)); break;
+  case 4:
+    put(at, static_cast<std::int32_t>(static_cast<std::uint32_t>(bits)));
+    break;
+  default: put(at, value); break;
+  }
+}
+
+}  // namespace
+
+void store_field(void* record, const field& f, const char* value) {
+  void* at = member_of(record, f);
+  switch (f.kind) {
+  case field_kind::int32:
+  case field_kind::low8:
+  case field_kind::low16: set_number(at, f, parse_int32(value)); break;
+  case field_kind::int64:
+  case field_kind::low32_of_64: set_number(at, f, parse_int64(value)); break;
+  case field_kind::text: {
+    auto* text = static_cast<char*>(at);
+    std::strncpy(text, value, f.size - 1);
+    text[f.size - 1] = '\0';
+    break;
+  }
+  case field_kind::pair_first:
+  case field_kind::byte_pair: {
+    // Pieces past the places a list has are dropped, so such a list never
+    // has the count that changes anything.
+    register_entry list;
+    parse_value_list(&list, value);
+    const unsigned count = list.value_count;
+    if (f.kind == field_kind::pair_first && count == 2) {
+      set_number(at, f, list.values[0]);
+      set_number(member_of(record, (&f)[1]), (&f)[1], list.values[1]);
+    } else if (f.kind == field_kind::byte_pair && (count == 1 || count == 2)) {
+      std::uint32_t merged = static_cast<std::uint32_t>(list.values[0]) << 8;
+      if (count == 2) merged |= static_cast<std::uint32_t>(list.values[1]);
+      set_number(at, f, merged);
+    }
+    break;
+  }
+  case field_kind::pair_second: break;
+  }
+}
+
+std::int64_t field_number(const void* record, const field& f) {
+  const void* at = member_of(record, f);
+  switch (f.size) {
+  case 1: return get<std::uint8_t>(at);
+  case 2: return get<std::uint16_t>(at);
+  case 4: return get<std::int32_t>(at);
+  default: return get<std::int64_t>(at);
+  }
+}
+
+std::int64_t field_min(const field& f) {
+  switch (f.size) {
+  case 1:
+  case 2: return 0;
+  case 4: return INT32_MIN;
+  default: return INT64_MIN;
+  }
+}
+
+std::int64_t field_max(const field& f) {
+  switch (f.size) {
+  case 1: return UINT8_MAX;
+  case 2: return UINT16_MAX;
+  case 4: return INT32_MAX;
+  default: return INT64_MAX;
+  }
+}
+
+void set_field_number(void* record, const field& f, std::int64_t value) {
+  set_number(member_of(record, f), f, value);
+}
+
+}  // namespace quorlen
