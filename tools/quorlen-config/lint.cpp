@@ -252,9 +252,14 @@ class linter {
   void add(position where, const char* code, std::string message,
            std::string suggestion = "") {
     const rule* r = find_rule(code);
-    outcome_.findings.push_back(
-        {where.line, where.column, r != nullptr ? r->severity : level::warning,
-         code, std::move(message), std::move(suggestion)});
+    finding f;
+    f.line = where.line;
+    f.column = where.column;
+    f.severity = r != nullptr ? r->severity : level::warning;
+    f.code = code;
+    f.message = std::move(message);
+    f.suggestion = std::move(suggestion);
+    outcome_.findings.push_back(std::move(f));
   }
 
   bool silenced(const finding& f) const {

@@ -29,6 +29,13 @@ extern const std::vector<rule> lint_rules;
 // The rule with that code, or null.
 const rule* find_rule(const std::string& code);
 
+// A change to a file: the bytes [begin, end) become text.
+struct edit {
+  std::size_t begin;
+  std::size_t end;
+  std::string text;
+};
+
 struct finding {
   int line;    // as an editor counts lines
   int column;  // 1-based, in bytes
@@ -36,6 +43,10 @@ struct finding {
   std::string code;
   std::string message;     // escaped for showing
   std::string suggestion;  // "did you mean ...?", or empty
+  int end_line = 0;        // where the span ends (exclusive column); 0 when
+  int end_column = 0;      // the finding marks one place only
+  std::vector<edit> fix;   // edits that mend it where the right text is
+                           // certain; empty for none
 };
 
 struct lint_outcome {
