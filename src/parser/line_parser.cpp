@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "block_reader.h"
 #include "text_helpers.h"
 
 namespace quorlen {
@@ -16,6 +17,10 @@ namespace {
 constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
 constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
 constexpr std::size_t BLOCK_INITIAL = 100;
+// The bytes a name copy takes at least; a line source keeps them readable
+// after a line's terminator.
+constexpr std::size_t NAME_BLOCK = 8;
+static_assert(block_reader::PADDING >= NAME_BLOCK, "names are copied whole");
 
 // Byte by byte, so a short line is never read past its terminator.
 bool has_byte_order_mark(const char* line) {
@@ -84,12 +89,27 @@ class block_text {
   std::size_t capacity_ = 0;
 };
 
+// Lines read through an fgets-style reader, measured as they come.
+struct reader_input {
+  line_reader reader;
+  void* stream;
+  char* buffer;  // MAX_LINE bytes
+
+  char* next(std::size_t* length) {
+    char* line = reader(buffer, MAX_LINE, stream);
+    if (line != nullptr) *length = std::strlen(line);
+    return line;
+  }
+};
+
 class engine {
  public:
-  engine(line_source next, void* source, entry_handler handler, void* user,
-         parse_observer* observer)
-      : next_(next),
-        source_(source),
+  // One of the two inputs is given: the file reader, whose lines are read
+  // without a call, or a reader function.
+  engine(block_reader* blocks, reader_input* lines, entry_handler handler,
+         void* user, parse_observer* observer)
+      : blocks_(blocks),
+        lines_(lines),
         handler_(handler),
         user_(user),
         observer_(observer) {
@@ -110,8 +130,9 @@ class engine {
   }
 
  private:
-  bool read() {
-    line_ = next_(source_, &length_);
+  [[gnu::always_inline]] bool read() {
+    line_ =
+        blocks_ != nullptr ? blocks_->line(&length_) : lines_->next(&length_);
     if (line_ == nullptr) return false;
     line_number_ += line_number_ < INT_MAX;  // a 4 GiB file must not wrap
     return true;
@@ -175,7 +196,13 @@ class engine {
     const char* name_end = trim_space_end(start, separator, is_space_);
     std::size_t length = static_cast<std::size_t>(name_end - start);
     if (length > sizeof last_name_ - 1) length = sizeof last_name_ - 1;
-    for (std::size_t i = 0; i < length; ++i) last_name_[i] = start[i];
+    // Most names are short: one fixed 8-byte copy, which the bytes every
+    // line source keeps readable after a line allow, costs no loop.
+    if (length < NAME_BLOCK) {
+      std::memcpy(last_name_, start, NAME_BLOCK);
+    } else {
+      std::memcpy(last_name_, start, length);
+    }
     last_name_[length] = '\0';
     // The line is trimmed already, so a value without an inline comment
     // runs to its end.
@@ -264,8 +291,8 @@ class engine {
     observer_->report(observer_->context, f);
   }
 
-  line_source next_;
-  void* source_;
+  block_reader* blocks_;
+  reader_input* lines_;
   entry_handler handler_;
   void* user_;
   parse_observer* observer_;
@@ -273,6 +300,7 @@ class engine {
   const space_class is_space_;
   char* line_ = nullptr;  // the line read last
   std::size_t length_ = 0;
+  bool marked_ = true;   // the line may hold an inline comment
   char* end_ = nullptr;  // the line's terminator once trimmed
   char section_[MAX_SECTION];
   char last_name_[MAX_NAME];
@@ -282,34 +310,18 @@ class engine {
 
 }  // namespace
 
-namespace {
-
-// An fgets-style reader seen as a line source.
-struct reader_source {
-  line_reader reader;
-  void* stream;
-  char buffer[MAX_LINE];
-
-  static char* next(void* self, std::size_t* length) {
-    auto* source = static_cast<reader_source*>(self);
-    char* line = source->reader(source->buffer, MAX_LINE, source->stream);
-    if (line != nullptr) *length = std::strlen(line);
-    return line;
-  }
-};
-
-}  // namespace
-
-int parse_lines(line_source next, void* source, entry_handler handler,
-                void* user, parse_observer* observer) {
-  engine parser(next, source, handler, user, observer);
+int parse_blocks(block_reader& reader, entry_handler handler, void* user,
+                 parse_observer* observer) {
+  engine parser(&reader, nullptr, handler, user, observer);
   return parser.run();
 }
 
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
                 void* user, parse_observer* observer) {
-  reader_source source{reader, stream, {}};
-  return parse_lines(reader_source::next, &source, handler, user, observer);
+  char buffer[MAX_LINE + NAME_BLOCK] = {};  // the reader never writes the last
+  reader_input lines{reader, stream, buffer};
+  engine parser(nullptr, &lines, handler, user, observer);
+  return parser.run();
 }
 
 }  // namespace quorlen

@@ -16,14 +16,6 @@ constexpr int MAX_NAME = 50;     // last name kept for continuation lines
 // stops after a newline (kept), always terminates, null at end of input.
 using line_reader = char* (*)(char* buffer, int size, void* stream);
 
-// The engine's own way of reading: the next line as a read with a
-// MAX_LINE-byte fgets buffer would deliver it, except that a final newline
-// may already be cut off (the engine trims it anyway).  Returns the line,
-// which the engine may change until the next call, and sets *length to its
-// length up to the first NUL; null at end of input.  Knowing the length
-// spares a scan of every line.
-using line_source = char* (*)(void* source, std::size_t* length);
-
 // Receives every event; returns nonzero to accept it, 0 to mark its line
 // faulty.  Section start: name and value null.  Pair: both set.  Code block:
 // name null, value the block's text.  The texts live only during the call;
@@ -92,8 +84,6 @@ struct parse_observer {
 // a code block left open at the end of input or broken off by a section
 // header reports that line instead, whatever was recorded before.
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
-                void* user, parse_observer* observer = nullptr);
-int parse_lines(line_source next, void* source, entry_handler handler,
                 void* user, parse_observer* observer = nullptr);
 
 // Opens the file, parses it and closes it.  Returns -1 when the file cannot

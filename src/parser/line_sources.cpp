@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "block_reader.h"
+
 namespace quorlen {
 
 // An adapter rather than a cast: calling fgets through a reader type whose
@@ -21,102 +23,6 @@ int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
 }
 
 namespace {
-
-constexpr std::size_t LINE_ROOM = MAX_LINE - 1;  // characters a read takes
-
-// Where a block_reader takes its bytes from: fills to[0, room) as far as it
-// can and returns how many it put there; fewer at the end of the input.
-using byte_source = std::size_t (*)(void* from, char* to, std::size_t room);
-
-// Hands out the lines of an input as fgets with a MAX_LINE buffer would,
-// reading it in large blocks and leaving each line where it lies: fgets
-// locks and walks the stream on every call, and a copy per line costs as
-// much again.  A line is terminated in place, over its newline; a line cut
-// at LINE_ROOM characters has the byte after it covered, and put back
-// before the next.
-class block_reader {
- public:
-  block_reader(byte_source fill, void* from)
-      : fill_(fill),
-        from_(from),
-        block_(static_cast<char*>(std::malloc(BLOCK_SIZE + 1))),
-        next_(block_),
-        end_(block_),
-        nul_(block_) {
-    if (block_ != nullptr) *block_ = '\0';
-  }
-  ~block_reader() { std::free(block_); }
-  block_reader(const block_reader&) = delete;
-  block_reader& operator=(const block_reader&) = delete;
-
-  bool ok() const { return block_ != nullptr; }
-
-  static char* next(void* self, std::size_t* length) {
-    return static_cast<block_reader*>(self)->line(length);
-  }
-
- private:
-  static constexpr std::size_t BLOCK_SIZE = 64 * 1024;
-
-  char* line(std::size_t* length) {
-    if (holding_) put_back();
-    std::size_t left = static_cast<std::size_t>(end_ - next_);
-    if (left < LINE_ROOM && !drained_) left = refill();
-    if (left == 0) return nullptr;
-    char* const line = next_;
-    // A NUL byte inside the line ends its text, as it does after fgets.
-    if (nul_ < line) nul_ = first_nul(line);
-    const std::size_t limit = left < LINE_ROOM ? left : LINE_ROOM;
-    char* stop = static_cast<char*>(std::memchr(line, '\n', limit));
-    if (stop != nullptr) {
-      next_ = stop + 1;
-    } else {  // the read ends without a newline
-      stop = line + limit;
-      next_ = stop;
-      held_ = *stop;
-      holding_ = true;
-    }
-    *length = static_cast<std::size_t>((nul_ < stop ? nul_ : stop) - line);
-    *stop = '\0';
-    return line;
-  }
-
-  // The byte that a cut line's terminator covered.
-  void put_back() {
-    *next_ = held_;
-    holding_ = false;
-  }
-
-  // Keeps the unread bytes and reads after them; returns what is unread.
-  std::size_t refill() {
-    const std::size_t left = static_cast<std::size_t>(end_ - next_);
-    std::memmove(block_, next_, left);
-    next_ = block_;
-    const std::size_t room = BLOCK_SIZE - left;
-    const std::size_t got = fill_(from_, block_ + left, room);
-    drained_ = got < room;
-    end_ = block_ + left + got;
-    *end_ = '\0';
-    nul_ = first_nul(next_);
-    return left + got;
-  }
-
-  // The first NUL at or after p; there is one at end_.
-  char* first_nul(char* p) const {
-    return static_cast<char*>(
-        std::memchr(p, '\0', static_cast<std::size_t>(end_ - p) + 1));
-  }
-
-  byte_source fill_;
-  void* from_;
-  char* block_;
-  char* next_;  // the unread bytes are [next_, end_)
-  char* end_;
-  char* nul_;  // the input's first NUL at or after the last line's start
-  char held_ = '\0';
-  bool holding_ = false;
-  bool drained_ = false;
-};
 
 // A short read is the end of the file or an error, told apart by the caller
 // with ferror.
@@ -148,7 +54,7 @@ int parse_path(const char* path, entry_handler handler, void* user,
   int result;
   block_reader reader(read_file, file);
   if (reader.ok()) {
-    result = parse_lines(block_reader::next, &reader, handler, user, observer);
+    result = parse_blocks(reader, handler, user, observer);
     if (std::ferror(file)) result = -1;
   } else {
     result = parse_open_stream(file, handler, user, observer);
@@ -157,12 +63,15 @@ int parse_path(const char* path, entry_handler handler, void* user,
   return result;
 }
 
+// Without memory for a block, a line at a time through read_text_line,
+// which copies NUL bytes as fgets does.
 int parse_bytes(const char* bytes, std::size_t size, entry_handler handler,
                 void* user, parse_observer* observer) {
   byte_span span{bytes, size};
   block_reader reader(read_span, &span);
-  if (!reader.ok()) return -1;
-  return parse_lines(block_reader::next, &reader, handler, user, observer);
+  if (reader.ok()) return parse_blocks(reader, handler, user, observer);
+  text_cursor cursor{bytes, size};
+  return parse_lines(read_text_line, &cursor, handler, user, observer);
 }
 
 namespace {
@@ -185,19 +94,6 @@ std::size_t take_text_line(text_cursor& cursor, char* buffer,
   return count;
 }
 
-// A text without NUL bytes as a line source.
-struct text_source {
-  text_cursor cursor;
-  char buffer[MAX_LINE];
-
-  static char* next(void* self, std::size_t* length) {
-    auto* source = static_cast<text_source*>(self);
-    if (source->cursor.left == 0) return nullptr;
-    *length = take_text_line(source->cursor, source->buffer, LINE_ROOM);
-    return source->buffer;
-  }
-};
-
 }  // namespace
 
 char* read_text_line(char* buffer, int size, void* stream) {
@@ -207,11 +103,12 @@ char* read_text_line(char* buffer, int size, void* stream) {
   return buffer;
 }
 
+// A text holds no NUL bytes, so the file reader over its bytes delivers
+// what read_text_line would.
 int parse_text(const char* text, entry_handler handler, void* user,
                parse_observer* observer) {
   if (text == nullptr) text = "";
-  text_source source{{text, std::strlen(text)}, {}};
-  return parse_lines(text_source::next, &source, handler, user, observer);
+  return parse_bytes(text, std::strlen(text), handler, user, observer);
 }
 
 }  // namespace quorlen

@@ -26,8 +26,7 @@ struct text_cursor {
 char* read_text_line(char* buffer, int size, void* cursor);
 
 // Parses size bytes in memory exactly as a file holding them parses, NUL
-// bytes and all; the bytes are only read.  Returns -1 when there is no
-// memory to read them with.
+// bytes and all; the bytes are only read.
 int parse_bytes(const char* bytes, std::size_t size, entry_handler handler,
                 void* user, parse_observer* observer = nullptr);
 

@@ -62,9 +62,10 @@ inline char* find_stop_char(char* text, stop_set stops,
   const unsigned char* wanted =
       detail::scan_tables.wanted[static_cast<unsigned>(stops)];
   for (char* p = text;; ++p) {
-    while (wanted[static_cast<unsigned char>(*p)] == 0) ++p;
-    if (*p != ';' && *p != '/') return p;
-    if ((*p == ';' || p[1] == '/') && p > text && is_space(p[-1])) return p;
+    unsigned char c;
+    while (wanted[c = static_cast<unsigned char>(*p)] == 0) ++p;
+    if (c != ';' && c != '/') return p;
+    if ((c == ';' || p[1] == '/') && p > text && is_space(p[-1])) return p;
   }
 }
 

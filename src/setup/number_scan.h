@@ -122,7 +122,8 @@ inline unsigned for_each_piece(const char* text, Piece&& piece) {
 // The digits from p in the base given, gathered in 32 bits: when there are
 // at least one and at most max of them, they fit, and *end is set past them.
 template <unsigned base, std::size_t max>
-inline bool gather32(const char* p, const char** end, std::uint32_t* value) {
+[[gnu::always_inline]] inline bool gather32(const char* p, const char** end,
+                                            std::uint32_t* value) {
   const char* q = p;
   std::uint32_t v = 0;
   unsigned d;
@@ -139,8 +140,8 @@ inline bool gather32(const char* p, const char** end, std::uint32_t* value) {
 // convert, clamped to 32 bits.  Most list values are short: up to seven hex
 // or nine decimal digits fit below 2^31 and are gathered in 32 bits, which
 // costs a 32-bit target half as much as the general path.
-inline std::int32_t convert32(const char* text, const char** end,
-                              const space_class& is_space) {
+[[gnu::always_inline]] inline std::int32_t convert32(
+    const char* text, const char** end, const space_class& is_space) {
   const char* p = text;
   while (is_space(*p)) ++p;
   std::uint32_t value;

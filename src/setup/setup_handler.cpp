@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "fields.h"
+#include "number_scan.h"
 #include "setup_internal.h"
 
 namespace quorlen {
@@ -9,7 +10,7 @@ namespace {
 
 // Whether count elements of size bytes can be asked for without the byte
 // count wrapping, as it would first on 32-bit targets.
-bool fits(std::size_t count, std::size_t size) {
+bool fits(std::uint64_t count, std::size_t size) {
   return count <= SIZE_MAX / size;
 }
 
@@ -20,6 +21,9 @@ std::uint32_t section_code(setup_context& context, const char* section,
   if (!starts && section == context.section_text) return context.section_code;
   context.section_text = section;
   context.section_code = lookup_code(section_codes, section);
+  context.lists = context.section_code != 0 &&
+                  context.section_code != CAMERA_SECTION &&
+                  context.section_code != CONTROL_SECTION;
   return context.section_code;
 }
 
@@ -68,23 +72,30 @@ int control_event(setup_context& context, const char* name, const char* value) {
 
 // The room a count promises a later call: 100 elements for the first, 100
 // more each time the count reaches a multiple of 100.
-std::size_t promised_room(std::size_t count) {
+std::uint64_t promised_room(std::uint64_t count) {
   return (count / ENTRY_GROWTH + 1) * ENTRY_GROWTH;
 }
 
 // Called where the promised room grows, at the first element and at each
 // multiple of 100: grows the array when its room falls short, by half again
-// at least so that a long file costs a few resizes, and clears the elements
-// that the promise gains.
+// at least, so that a long file costs a few resizes.
+}  // namespace
+
+namespace {
+
+// Called where the promised room grows, at the first element and at each
+// multiple of 100: grows the array when its room falls short, by half again
+// at least, so that a long file costs a few resizes.
 bool make_room(setup_context& context, std::uint32_t n) {
   camera_setup& setup = *context.setup;
-  const std::size_t want = promised_room(n);
+  if (!fits(promised_room(n), sizeof(register_entry))) return false;
+  const auto want = static_cast<std::size_t>(promised_room(n));
   // The first element starts a fresh array, whatever the field held; an
   // array from an earlier call holds what its count promises.
   if (n == 1) {
     context.room = 0;
   } else if (context.room == 0) {
-    context.room = promised_room(n - 1);
+    context.room = static_cast<std::size_t>(promised_room(n - 1));
   }
   if (want > context.room) {
     std::size_t room = context.room + context.room / 2;
@@ -97,9 +108,43 @@ bool make_room(setup_context& context, std::uint32_t n) {
     setup.entries = static_cast<register_entry*>(grown);
     context.room = room;
   }
-  std::memset(setup.entries + (n - 1), 0,
-              (want - (n - 1)) * sizeof(register_entry));
   return true;
+}
+
+}  // namespace
+
+register_entry* append_growing(setup_context& context) {
+  camera_setup& setup = *context.setup;
+  const std::uint32_t n = setup.entry_count + 1;
+  if (n == 0) return nullptr;  // the count is full
+  if ((n == 1 || n % ENTRY_GROWTH == 0) && !make_room(context, n)) {
+    return nullptr;
+  }
+  // The next count that may need room is the next multiple of 100.
+  const std::uint64_t next = promised_room(n) - 1;
+  context.room_below =
+      next < UINT32_MAX ? static_cast<std::uint32_t>(next) : UINT32_MAX;
+  setup.entry_count = n;
+  return &setup.entries[n - 1];
+}
+
+namespace {
+
+// Each piece is converted where it stands: the conversion stops at the ','
+// anyway.  Pieces after the sixteenth are dropped.  Inline in the handler's
+// register lines, which are most of a file.
+[[gnu::always_inline]] inline void fill_list(register_entry* entry,
+                                             const char* text,
+                                             space_class is_space) {
+  constexpr unsigned places = QUORLEN_MAX_VALUES;
+  unsigned count = 0;
+  for (const char* p = text; (p = scan::first_piece(p)) != nullptr; ++count) {
+    const std::int32_t value = scan::convert32(p, &p, is_space);
+    if (count < places) entry->values[count] = value;
+    p = scan::end_of_piece(p);
+  }
+  entry->value_count =
+      static_cast<std::uint8_t>(count < places ? count : places);
 }
 
 int register_line(setup_context& context, std::uint32_t section,
@@ -109,29 +154,12 @@ int register_line(setup_context& context, std::uint32_t section,
   register_entry* entry = append_entry(context);
   if (entry == nullptr) return 0;
   entry->entry_type = section | key;
-  parse_value_list(entry, value, context.is_space);
+  fill_list(entry, value, context.is_space);
   return 1;
 }
 
-}  // namespace
-
-register_entry* append_entry(setup_context& context) {
-  camera_setup& setup = *context.setup;
-  const std::uint32_t n = setup.entry_count + 1;
-  if (n == 0) return nullptr;  // the count is full
-  if ((n == 1 || n % ENTRY_GROWTH == 0) && !make_room(context, n)) {
-    return nullptr;
-  }
-  setup.entry_count = n;
-  return &setup.entries[n - 1];
-}
-
-// Nothing here can throw: the record is filled with the C library's
-// allocator, whose failures are results, and no C++ library call is made.
-int setup_handler(void* context, const char* section, const char* name,
-                  const char* value) {
-  if (context == nullptr) return 0;
-  setup_context& c = *static_cast<setup_context*>(context);
+[[gnu::noinline]] int dispatch(setup_context& c, const char* section,
+                               const char* name, const char* value) {
   if (c.setup == nullptr) return 0;
   const bool starts = name == nullptr && value == nullptr;
   const std::uint32_t code =
@@ -149,6 +177,27 @@ int setup_handler(void* context, const char* section, const char* name,
     return 1;
   }
   return register_line(c, code, name, value);
+}
+
+}  // namespace
+
+void parse_value_list(register_entry* entry, const char* text,
+                      space_class is_space) {
+  fill_list(entry, text, is_space);
+}
+
+// Nothing here can throw: the record is filled with the C library's
+// allocator, whose failures are results, and no C++ library call is made.
+int setup_handler(void* context, const char* section, const char* name,
+                  const char* value) {
+  if (context == nullptr) return 0;
+  setup_context& c = *static_cast<setup_context*>(context);
+  // Most events are register lines in the section of the event before.
+  if (section == c.section_text && c.lists && name != nullptr &&
+      value != nullptr) {
+    return register_line(c, c.section_code, name, value);
+  }
+  return dispatch(c, section, name, value);
 }
 
 setup_snapshot::setup_snapshot(const camera_setup* record)

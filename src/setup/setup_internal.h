@@ -51,11 +51,15 @@ struct setup_context {
   // False while the newest control section could not be stored, so its keys
   // never land in an older control.
   bool control_open = false;
-  // The section text of the last event and its code.
+  // The section text of the last event, its code, and whether its pairs
+  // are register lists.
   const char* section_text = nullptr;
   std::uint32_t section_code = 0;
+  bool lists = false;
   // The elements entries is known to hold; 0 until this parse appends.
   std::size_t room = 0;
+  // Below this count an element is appended where the array has room.
+  std::uint32_t room_below = 0;
   // The C library's white-space table, taken once a parse.
   space_class is_space;
 };
@@ -64,10 +68,22 @@ struct setup_context {
 int setup_handler(void* context, const char* section, const char* name,
                   const char* value);
 
+// Appends one element where the array must first grow or the count is full:
+// at the first element and at each multiple of 100.  Null when the array
+// cannot grow, and then the record is unchanged.
+register_entry* append_growing(setup_context& context);
+
 // Appends one element to the record's entries, growing the array as a later
-// call into the record relies on; the elements the array gains are cleared.
-// Null when the array cannot grow, and then the record is unchanged.
-register_entry* append_entry(setup_context& context);
+// call into the record relies on.  The element is not cleared: a register
+// line sets its type, its count and the values the count covers.  Null when
+// the array cannot grow, and then the record is unchanged.
+inline register_entry* append_entry(setup_context& context) {
+  camera_setup& setup = *context.setup;
+  const std::uint32_t count = setup.entry_count;
+  if (count >= context.room_below) return append_growing(context);
+  setup.entry_count = count + 1;
+  return &setup.entries[count];
+}
 
 // The record as it was before a parse, to put back when the input turned
 // out to be unreadable.

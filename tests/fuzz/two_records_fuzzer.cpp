@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     const register_entry& x = joint.entries[entries + i];
     const register_entry& y = alone.entries[i];
     check(x.entry_type == y.entry_type && x.value_count == y.value_count &&
-              std::memcmp(x.values, y.values, sizeof x.values) == 0,
+              std::memcmp(x.values, y.values,
+                          x.value_count * sizeof x.values[0]) == 0,
           "appended entry differs");
   }
   release(alone);

@@ -1,0 +1,119 @@
+// The file reader: hands out an input's lines as fgets with a MAX_LINE
+// buffer would, from large blocks, each line left where it lies.
+#ifndef QUORLEN_BLOCK_READER_H
+#define QUORLEN_BLOCK_READER_H
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include "line_parser.h"
+
+namespace quorlen {
+
+// Where a block_reader takes its bytes from: fills to[0, room) as far as it
+// can and returns how many it put there; fewer at the end of the input.
+using byte_source = std::size_t (*)(void* from, char* to, std::size_t room);
+
+// Hands out the lines of an input as fgets with a MAX_LINE buffer would,
+// reading it in large blocks and leaving each line where it lies: fgets
+// locks and walks the stream on every call, and a copy per line costs as
+// much again.  A line is terminated in place, over its newline; a line cut
+// at LINE_ROOM characters has the byte after it covered, and put back
+// before the next.
+class block_reader {
+ public:
+  block_reader(byte_source fill, void* from)
+      : fill_(fill),
+        from_(from),
+        block_(static_cast<char*>(std::malloc(BLOCK_SIZE + PADDING))),
+        next_(block_),
+        end_(block_),
+        nul_(block_) {
+    if (block_ != nullptr) std::memset(block_, 0, PADDING);
+  }
+  ~block_reader() { std::free(block_); }
+  block_reader(const block_reader&) = delete;
+  block_reader& operator=(const block_reader&) = delete;
+
+  bool ok() const { return block_ != nullptr; }
+
+  // The next line, terminated, with its length up to the first NUL; null
+  // at the end of the input.  The line may be changed until the next call,
+  // and PADDING bytes after its terminator can be read.
+  [[gnu::always_inline]] char* line(std::size_t* length) {
+    if (holding_) put_back();
+    std::size_t left = static_cast<std::size_t>(end_ - next_);
+    if (left < LINE_ROOM && !drained_) left = refill();
+    if (left == 0) return nullptr;
+    char* const line = next_;
+    // A NUL byte inside the line ends its text, as it does after fgets.
+    if (nul_ < line) nul_ = first_nul(line);
+    const std::size_t limit = left < LINE_ROOM ? left : LINE_ROOM;
+    char* stop = static_cast<char*>(std::memchr(line, '\n', limit));
+    if (stop != nullptr) {
+      next_ = stop + 1;
+    } else {  // the read ends without a newline
+      stop = line + limit;
+      next_ = stop;
+      held_ = *stop;
+      holding_ = true;
+    }
+    *length = static_cast<std::size_t>((nul_ < stop ? nul_ : stop) - line);
+    *stop = '\0';
+    return line;
+  }
+
+ private:
+  static constexpr std::size_t LINE_ROOM = MAX_LINE - 1;
+  static constexpr std::size_t BLOCK_SIZE = 64 * 1024;
+
+ public:
+  // Readable bytes after the input's end: what the scans read past it.
+  static constexpr std::size_t PADDING = 16;
+
+ private:
+  // The byte that a cut line's terminator covered.
+  void put_back() {
+    *next_ = held_;
+    holding_ = false;
+  }
+
+  // Keeps the unread bytes and reads after them; returns what is unread.
+  std::size_t refill() {
+    const std::size_t left = static_cast<std::size_t>(end_ - next_);
+    std::memmove(block_, next_, left);
+    next_ = block_;
+    const std::size_t room = BLOCK_SIZE - left;
+    const std::size_t got = fill_(from_, block_ + left, room);
+    drained_ = got < room;
+    end_ = block_ + left + got;
+    std::memset(end_, 0, PADDING);
+    nul_ = first_nul(next_);
+    return left + got;
+  }
+
+  // The first NUL at or after p; there is one at end_.
+  char* first_nul(char* p) const {
+    return static_cast<char*>(
+        std::memchr(p, '\0', static_cast<std::size_t>(end_ - p) + 1));
+  }
+
+  byte_source fill_;
+  void* from_;
+  char* block_;
+  char* next_;  // the unread bytes are [next_, end_)
+  char* end_;
+  char* nul_;  // the input's first NUL at or after the last line's start
+  char held_ = '\0';
+  bool holding_ = false;
+  bool drained_ = false;
+};
+
+// Parses the reader's lines; the engine reads them without a call.
+int parse_blocks(block_reader& reader, entry_handler handler, void* user,
+                 parse_observer* observer);
+
+}  // namespace quorlen
+
+#endif
