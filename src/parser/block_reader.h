@@ -29,7 +29,10 @@ class block_reader {
         block_(static_cast<char*>(std::malloc(BLOCK_SIZE + PADDING))),
         next_(block_),
         end_(block_),
-        nul_(block_) {
+        nul_(block_),
+        semicolon_(block_),
+        slash_(block_),
+        watch_(block_) {
     if (block_ != nullptr) std::memset(block_, 0, PADDING);
   }
   ~block_reader() { std::free(block_); }
@@ -38,17 +41,20 @@ class block_reader {
 
   bool ok() const { return block_ != nullptr; }
 
-  // The next line, terminated, with its length up to the first NUL; null
-  // at the end of the input.  The line may be changed until the next call,
-  // and PADDING bytes after its terminator can be read.
-  [[gnu::always_inline]] char* line(std::size_t* length) {
+  // The next line, terminated, with its length up to the first NUL, and
+  // whether a ';' or a '/' stands in it, the bytes that may start an inline
+  // comment; null at the end of the input.  The line may be changed until
+  // the next call, and PADDING bytes after its terminator can be read.
+  [[gnu::always_inline]] char* line(std::size_t* length, bool* marked) {
     if (holding_) put_back();
     std::size_t left = static_cast<std::size_t>(end_ - next_);
     if (left < LINE_ROOM && !drained_) left = refill();
     if (left == 0) return nullptr;
     char* const line = next_;
-    // A NUL byte inside the line ends its text, as it does after fgets.
-    if (nul_ < line) nul_ = first_nul(line);
+    // The input's next NUL, ';' and '/' are each found once for all the
+    // lines before them: a NUL inside a line ends its text, as it does
+    // after fgets, and most lines hold no comment mark.
+    if (watch_ < line) watch(line);
     const std::size_t limit = left < LINE_ROOM ? left : LINE_ROOM;
     char* stop = static_cast<char*>(std::memchr(line, '\n', limit));
     if (stop != nullptr) {
@@ -59,7 +65,13 @@ class block_reader {
       held_ = *stop;
       holding_ = true;
     }
-    *length = static_cast<std::size_t>((nul_ < stop ? nul_ : stop) - line);
+    if (watch_ < stop) {
+      *length = static_cast<std::size_t>((nul_ < stop ? nul_ : stop) - line);
+      *marked = semicolon_ < stop || slash_ < stop;
+    } else {
+      *length = static_cast<std::size_t>(stop - line);
+      *marked = false;
+    }
     *stop = '\0';
     return line;
   }
@@ -90,7 +102,19 @@ class block_reader {
     end_ = block_ + left + got;
     std::memset(end_, 0, PADDING);
     nul_ = first_nul(next_);
+    semicolon_ = first(next_, ';');
+    slash_ = first(next_, '/');
+    watch(next_);
     return left + got;
+  }
+
+  // Finds again the NUL, ';' and '/' that lie before p, and the nearest.
+  [[gnu::noinline]] void watch(char* p) {
+    if (nul_ < p) nul_ = first_nul(p);
+    if (semicolon_ < p) semicolon_ = first(p, ';');
+    if (slash_ < p) slash_ = first(p, '/');
+    watch_ = nul_ < semicolon_ ? nul_ : semicolon_;
+    if (slash_ < watch_) watch_ = slash_;
   }
 
   // The first NUL at or after p; there is one at end_.
@@ -99,12 +123,21 @@ class block_reader {
         std::memchr(p, '\0', static_cast<std::size_t>(end_ - p) + 1));
   }
 
+  // The first c at or after p, or end_ for none.
+  char* first(char* p, char c) const {
+    void* at = std::memchr(p, c, static_cast<std::size_t>(end_ - p));
+    return at != nullptr ? static_cast<char*>(at) : end_;
+  }
+
   byte_source fill_;
   void* from_;
   char* block_;
   char* next_;  // the unread bytes are [next_, end_)
   char* end_;
-  char* nul_;  // the input's first NUL at or after the last line's start
+  char* nul_;        // the input's first NUL at or after the last line's start
+  char* semicolon_;  // the same for ';'
+  char* slash_;      // and for '/'
+  char* watch_;      // the nearest of the three
   char held_ = '\0';
   bool holding_ = false;
   bool drained_ = false;

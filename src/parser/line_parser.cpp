@@ -22,6 +22,18 @@ constexpr std::size_t BLOCK_INITIAL = 100;
 constexpr std::size_t NAME_BLOCK = 8;
 static_assert(block_reader::PADDING >= NAME_BLOCK, "names are copied whole");
 
+// The first bytes of lines other than name/value lines.
+struct kind_starts {
+  bool of[256] = {};
+  constexpr kind_starts() {
+    const char marks[] = ";#/[=";
+    of[0] = true;
+    for (char c : marks) of[static_cast<unsigned char>(c)] = true;
+  }
+  constexpr bool operator[](unsigned char c) const { return of[c]; }
+};
+constexpr kind_starts starts_kind{};
+
 // Byte by byte, so a short line is never read past its terminator.
 bool has_byte_order_mark(const char* line) {
   return line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF';
@@ -95,9 +107,10 @@ struct reader_input {
   void* stream;
   char* buffer;  // MAX_LINE bytes
 
-  char* next(std::size_t* length) {
+  char* next(std::size_t* length, bool* marked) {
     char* line = reader(buffer, MAX_LINE, stream);
     if (line != nullptr) *length = std::strlen(line);
+    *marked = true;
     return line;
   }
 };
@@ -131,16 +144,21 @@ class engine {
 
  private:
   [[gnu::always_inline]] bool read() {
-    line_ =
-        blocks_ != nullptr ? blocks_->line(&length_) : lines_->next(&length_);
+    line_ = blocks_ != nullptr ? blocks_->line(&length_, &marked_)
+                               : lines_->next(&length_, &marked_);
     if (line_ == nullptr) return false;
     line_number_ += line_number_ < INT_MAX;  // a 4 GiB file must not wrap
     return true;
   }
 
-  // The first rule that applies wins.
+  // The first rule that applies wins.  Most lines are name/value lines
+  // that start at the line's start with a byte that starts no other kind,
+  // which one look-up tells.
   void classify(char* start) {
     const char first = *start;
+    if (start == line_ && !starts_kind[static_cast<unsigned char>(first)]) {
+      return name_value(start);
+    }
     if (first == '\0') return note(line_kind::blank, start);
     if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
       return note(line_kind::comment, start);
@@ -204,12 +222,11 @@ class engine {
       std::memcpy(last_name_, start, length);
     }
     last_name_[length] = '\0';
-    // The line is trimmed already, so a value without an inline comment
-    // runs to its end.
+    // The line is trimmed already, so a value runs to its end unless the
+    // line holds a byte that may start an inline comment.
     char* value = skip_space(separator + 1, is_space_);
     char* value_end = end_;
-    if (holds_comment_mark(separator + 1,
-                           static_cast<std::size_t>(end_ - separator - 1))) {
+    if (marked_) {
       value_end = find_stop_char(separator + 1, stop_set::none, is_space_);
       *value_end = '\0';
       trim_space_end(value, value_end > value ? value_end : value, is_space_);

@@ -2,10 +2,6 @@
 #ifndef QUORLEN_TEXT_HELPERS_H
 #define QUORLEN_TEXT_HELPERS_H
 
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
 #include "char_class.h"
 
 namespace quorlen {
@@ -16,11 +12,13 @@ inline char* skip_space(char* text, space_class is_space = space_class()) {
   return text;
 }
 
-// Overwrites trailing white space with NUL, for a text whose terminator the
-// caller already knows; returns the new terminator.
+// Ends the text before its trailing white space, for a text whose
+// terminator the caller already knows; returns the new terminator.  One NUL
+// is written where the white space starts: nothing reads past it.
 inline char* trim_space_end(char* text, char* end,
                             space_class is_space = space_class()) {
-  while (end > text && is_space(end[-1])) *--end = '\0';
+  while (end > text && is_space(end[-1])) --end;
+  *end = '\0';
   return end;
 }
 
@@ -61,41 +59,15 @@ inline char* find_stop_char(char* text, stop_set stops,
                             space_class is_space = space_class()) {
   const unsigned char* wanted =
       detail::scan_tables.wanted[static_cast<unsigned>(stops)];
-  for (char* p = text;; ++p) {
-    unsigned char c;
-    while (wanted[c = static_cast<unsigned char>(*p)] == 0) ++p;
-    if (c != ';' && c != '/') return p;
-    if ((c == ';' || p[1] == '/') && p > text && is_space(p[-1])) return p;
+  auto* p = reinterpret_cast<unsigned char*>(text);
+  for (;;) {
+    unsigned c;
+    do c = *p++;
+    while (wanted[c] == 0);
+    char* const at = reinterpret_cast<char*>(p - 1);
+    if (c != ';' && c != '/') return at;
+    if ((c == ';' || *p == '/') && at > text && is_space(at[-1])) return at;
   }
-}
-
-// Whether p[0, n) may hold a ';' or a '/', the bytes that can start an
-// inline comment; '+' and '?' answer yes too.  Most values hold none of
-// them, and a test a word at a time spares those the scan a byte at a time.
-inline bool holds_comment_mark(const char* p, std::size_t n) {
-  using word = std::uint32_t;
-  constexpr word ones = 0x01010101;
-  // ';' (0x3B), '/' (0x2F), '+' (0x2B) and '?' (0x3F) are the bytes that
-  // become 0x3F when 0x14 is set in them; the test marks the zero bytes of
-  // the result.
-  const auto marked = [](word w) {
-    const word x = (w | ones * 0x14) ^ ones * 0x3F;
-    return ((x - ones) & ~x & ones * 0x80) != 0;
-  };
-  if (n < sizeof(word)) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if ((p[i] | 0x14) == 0x3F) return true;
-    }
-    return false;
-  }
-  word w;
-  const char* const last = p + n - sizeof w;  // the last word, overlapping
-  for (; p < last; p += sizeof w) {
-    std::memcpy(&w, p, sizeof w);
-    if (marked(w)) return true;
-  }
-  std::memcpy(&w, last, sizeof w);
-  return marked(w);
 }
 
 }  // namespace quorlen

@@ -45,7 +45,7 @@ const field fields[] = {
 
 const field* find_field(std::uint32_t family, const char* key) {
   for (const field* f = fields; f->key != nullptr; ++f) {
-    if (f->family == family && std::strcmp(f->key, key) == 0) return f;
+    if (f->family == family && same_name(f->key, key)) return f;
   }
   return nullptr;
 }

@@ -31,31 +31,20 @@ inline unsigned digit_of(char c) {
 }
 
 // The digits from p in the given base, saturating at limit (and then
-// setting *saturated, when given); *end is set past the last digit.  Up to
-// 15 digits cannot overflow 64 bits in either base, so only longer numbers
-// pay for the bound check.
-[[gnu::always_inline]] inline std::uint64_t gather(const char* p, unsigned base,
-                                                   std::uint64_t limit,
-                                                   const char** end,
-                                                   bool* saturated) {
-  const char* const first = p;
+// setting *saturated, when given); *end is set past the last digit.
+inline std::uint64_t gather(const char* p, unsigned base, std::uint64_t limit,
+                            const char** end, bool* saturated) {
   std::uint64_t magnitude = 0;
-  unsigned d;
-  while ((d = digit_of(*p)) < base) {
-    magnitude = magnitude * base + d;
-    ++p;
+  bool over = false;
+  for (unsigned d; (d = digit_of(*p)) < base; ++p) {
+    over = over || __builtin_mul_overflow(magnitude, base, &magnitude) ||
+           __builtin_add_overflow(magnitude, d, &magnitude) ||
+           magnitude > limit;
   }
   *end = p;
-  if (p - first <= 15) return magnitude;
-  magnitude = 0;
-  for (p = first; (d = digit_of(*p)) < base; ++p) {
-    if (__builtin_mul_overflow(magnitude, base, &magnitude) ||
-        __builtin_add_overflow(magnitude, d, &magnitude) || magnitude > limit) {
-      if (saturated != nullptr) *saturated = true;
-      return limit;  // saturated, as strtoll does
-    }
-  }
-  return magnitude;
+  if (!over) return magnitude;
+  if (saturated != nullptr) *saturated = true;
+  return limit;  // saturated, as strtoll does
 }
 
 // Base 16 after a "0x" or "0X" prefix, base 10 otherwise (a leading 0 is not
@@ -64,10 +53,9 @@ inline unsigned digit_of(char c) {
 // the 64-bit bounds.  A sign before "0x" therefore means base 10.  Written
 // out rather than calling strtoll, which costs more than the rest of a line.
 // *end is set past the last character the number used.
-[[gnu::always_inline]] inline std::int64_t convert(const char* text,
-                                                   const char** end,
-                                                   const space_class& is_space,
-                                                   bool* saturated = nullptr) {
+inline std::int64_t convert(const char* text, const char** end,
+                            const space_class& is_space,
+                            bool* saturated = nullptr) {
   const char* p = text;
   while (is_space(*p)) ++p;
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {

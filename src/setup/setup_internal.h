@@ -24,15 +24,18 @@ constexpr std::uint32_t CAMERA_SECTION = QUORLEN_SECTION_CAMERA;
 constexpr std::uint32_t CONTROL_SECTION = QUORLEN_SECTION_CONTROL;
 constexpr std::uint32_t ENTRY_GROWTH = 100;  // entries grows by 100 elements
 
-// The code of the first row whose name equals key exactly; 0 for none.  A
-// loop of its own: the names mostly differ in their first byte, where it
-// stops sooner than a call to strcmp.
+// Whether two texts are equal.  A loop of its own: the names of a table
+// mostly differ in their first byte, where it stops sooner than a call to
+// strcmp.
+inline bool same_name(const char* a, const char* b) {
+  while (*a == *b && *a != '\0') ++a, ++b;
+  return *a == *b;
+}
+
+// The code of the first row whose name equals key exactly; 0 for none.
 inline std::uint32_t lookup_code(const code_row* table, const char* key) {
   for (const code_row* row = table; row->name != nullptr; ++row) {
-    const char* a = row->name;
-    const char* b = key;
-    while (*a == *b && *a != '\0') ++a, ++b;
-    if (*a == *b) return row->code;
+    if (same_name(row->name, key)) return row->code;
   }
   return 0;
 }
