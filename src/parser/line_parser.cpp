@@ -196,7 +196,10 @@ class engine {
       }
     }
     *close = '\0';
-    copy_cut(section_, start + 1, sizeof section_);
+    std::size_t length = static_cast<std::size_t>(close - start - 1);
+    if (length > sizeof section_ - 1) length = sizeof section_ - 1;
+    std::memcpy(section_, start + 1, length);
+    section_[length] = '\0';
     last_name_[0] = '\0';
     note(line_kind::section_header, start, close, open_group);
     deliver(nullptr, nullptr);
