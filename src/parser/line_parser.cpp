@@ -65,8 +65,7 @@ class block_text {
 
   // Appends the line and a newline; false (and the block dropped) when the
   // text cannot grow.
-  bool append(const char* line) {
-    std::size_t length = std::strlen(line);
+  bool append(const char* line, std::size_t length) {
     std::size_t need = size_ + length + 2;
     if (need < size_ || !reserve(need)) {
       drop();
@@ -206,7 +205,7 @@ class engine {
   }
 
   // The first '=' or ':' splits the line; values may hold both.
-  void name_value(char* start) {
+  [[gnu::always_inline]] void name_value(char* start) {
     char* separator = find_stop_char(start, stop_set::separator, is_space_);
     if (*separator != '=' && *separator != ':') {
       note(line_kind::faulty, start);
@@ -248,7 +247,7 @@ class engine {
         replace(fault_kind::block_unterminated, opened);
         return;
       }
-      trim_space_end(line_, line_ + length_, is_space_);
+      char* const end = trim_space_end(line_, line_ + length_, is_space_);
       char* first = skip_space(line_, is_space_);
       keep_for_observer(first);
       if (*first == '[' && *find_stop_char(first + 1, stop_set::close_bracket,
@@ -257,13 +256,14 @@ class engine {
         replace(fault_kind::block_broken_off, opened);
         return;  // the header is consumed, not applied
       }
-      if (strcasecmp(first, BLOCK_END) == 0) {
+      if (*first == '=' && strcasecmp(first, BLOCK_END) == 0) {
         note(line_kind::block_end, first);
         if (block.ok()) deliver(nullptr, block.text());
         return;
       }
       note(line_kind::block_text, first);
-      if (block.ok() && !block.append(line_)) {
+      if (block.ok() &&
+          !block.append(line_, static_cast<std::size_t>(end - line_))) {
         record(fault_kind::block_no_memory, opened);
       }
     }

@@ -43,9 +43,12 @@ const field fields[] = {
 #undef CAMERA
 #undef QUORLEN_FIELD
 
+// The rows of a family stand together.
 const field* find_field(std::uint32_t family, const char* key) {
-  for (const field* f = fields; f->key != nullptr; ++f) {
-    if (f->family == family && same_name(f->key, key)) return f;
+  const field* f = fields;
+  while (f->key != nullptr && f->family != family) ++f;
+  for (; f->key != nullptr && f->family == family; ++f) {
+    if (same_name(f->key, key)) return f;
   }
   return nullptr;
 }

@@ -119,7 +119,8 @@ template <unsigned base, std::size_t max>
     v = v * base + d;
     ++q;
   }
-  if (q == p || static_cast<std::size_t>(q - p) > max) return false;
+  // No digit wraps round to the largest count.
+  if (static_cast<std::size_t>(q - p) - 1 >= max) return false;
   *end = q;
   *value = v;
   return true;

@@ -131,24 +131,36 @@ register_entry* append_growing(setup_context& context) {
 namespace {
 
 // Each piece is converted where it stands: the conversion stops at the ','
-// anyway.  Pieces after the sixteenth are dropped.  Inline in the handler's
-// register lines, which are most of a file.
+// anyway.  Pieces after the sixteenth are counted, not stored.  Inline in
+// the handler's register lines, which are most of a file.
+[[gnu::always_inline]] inline unsigned read_values(std::int32_t* values,
+                                                   const char* p,
+                                                   space_class is_space) {
+  unsigned count = 0;
+  for (;;) {
+    while (*p == ',') ++p;
+    if (*p == '\0') return count;
+    const std::int32_t value = scan::convert32(p, &p, is_space);
+    if (count < QUORLEN_MAX_VALUES) values[count] = value;
+    ++count;
+    for (; *p != ','; ++p) {
+      if (*p == '\0') return count;
+    }
+  }
+}
+
 [[gnu::always_inline]] inline void fill_list(register_entry* entry,
                                              const char* text,
                                              space_class is_space) {
-  constexpr unsigned places = QUORLEN_MAX_VALUES;
-  unsigned count = 0;
-  for (const char* p = text; (p = scan::first_piece(p)) != nullptr; ++count) {
-    const std::int32_t value = scan::convert32(p, &p, is_space);
-    if (count < places) entry->values[count] = value;
-    p = scan::end_of_piece(p);
-  }
-  entry->value_count =
-      static_cast<std::uint8_t>(count < places ? count : places);
+  const unsigned count = read_values(entry->values, text, is_space);
+  entry->value_count = static_cast<std::uint8_t>(
+      count < QUORLEN_MAX_VALUES ? count : QUORLEN_MAX_VALUES);
 }
 
-int register_line(setup_context& context, std::uint32_t section,
-                  const char* name, const char* value) {
+[[gnu::always_inline]] inline int register_line(setup_context& context,
+                                                std::uint32_t section,
+                                                const char* name,
+                                                const char* value) {
   const std::uint32_t key = lookup_code(register_key_codes, name);
   if (key == 0) return 1;
   register_entry* entry = append_entry(context);
