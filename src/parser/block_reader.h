@@ -42,10 +42,11 @@ class block_reader {
   bool ok() const { return block_ != nullptr; }
 
   // The next line, terminated, with its length up to the first NUL, and
-  // whether a ';' or a '/' stands in it, the bytes that may start an inline
-  // comment; null at the end of the input.  The line may be changed until
-  // the next call, and PADDING bytes after its terminator can be read.
-  [[gnu::always_inline]] char* line(std::size_t* length, bool* marked) {
+  // where its first ';' or '/' stands, the bytes that may start an inline
+  // comment (null for none); null at the end of the input.  The line may be
+  // changed until the next call, and PADDING bytes after its terminator can
+  // be read.
+  [[gnu::always_inline]] char* line(std::size_t* length, char** mark) {
     if (holding_) put_back();
     std::size_t left = static_cast<std::size_t>(end_ - next_);
     if (left < LINE_ROOM && !drained_) left = refill();
@@ -67,10 +68,11 @@ class block_reader {
     }
     if (watch_ < stop) {
       *length = static_cast<std::size_t>((nul_ < stop ? nul_ : stop) - line);
-      *marked = semicolon_ < stop || slash_ < stop;
+      char* const first_mark = semicolon_ < slash_ ? semicolon_ : slash_;
+      *mark = first_mark < stop ? first_mark : nullptr;
     } else {
       *length = static_cast<std::size_t>(stop - line);
-      *marked = false;
+      *mark = nullptr;
     }
     *stop = '\0';
     return line;

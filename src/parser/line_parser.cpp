@@ -106,10 +106,10 @@ struct reader_input {
   void* stream;
   char* buffer;  // MAX_LINE bytes
 
-  char* next(std::size_t* length, bool* marked) {
+  char* next(std::size_t* length, char** mark) {
     char* line = reader(buffer, MAX_LINE, stream);
     if (line != nullptr) *length = std::strlen(line);
-    *marked = true;
+    *mark = line;  // not known: look from the start
     return line;
   }
 };
@@ -143,8 +143,8 @@ class engine {
 
  private:
   [[gnu::always_inline]] bool read() {
-    line_ = blocks_ != nullptr ? blocks_->line(&length_, &marked_)
-                               : lines_->next(&length_, &marked_);
+    line_ = blocks_ != nullptr ? blocks_->line(&length_, &mark_)
+                               : lines_->next(&length_, &mark_);
     if (line_ == nullptr) return false;
     line_number_ += line_number_ < INT_MAX;  // a 4 GiB file must not wrap
     return true;
@@ -225,13 +225,21 @@ class engine {
     }
     last_name_[length] = '\0';
     // The line is trimmed already, so a value runs to its end unless the
-    // line holds a byte that may start an inline comment.
+    // line holds a byte that may start an inline comment; then the search
+    // for one starts at the first such byte.
     char* value = skip_space(separator + 1, is_space_);
     char* value_end = end_;
-    if (marked_) {
-      value_end = find_stop_char(separator + 1, stop_set::none, is_space_);
+    if (mark_ != nullptr && mark_ < end_) {
+      value_end = find_stop_char(separator + 1, stop_set::none, is_space_,
+                                 mark_ > separator ? mark_ : separator + 1);
       *value_end = '\0';
-      trim_space_end(value, value_end > value ? value_end : value, is_space_);
+      // Blanks often line comments up: passed first without the table, and
+      // without a bound, since the value starts with something else.
+      char* end = value_end > value ? value_end : value;
+      if (end > value) {
+        while (end[-1] == ' ') --end;
+      }
+      trim_space_end(value, end, is_space_);
     }
     note(line_kind::pair, start, nullptr, false, value_end);
     deliver(start, value);
@@ -320,8 +328,8 @@ class engine {
   const space_class is_space_;
   char* line_ = nullptr;  // the line read last
   std::size_t length_ = 0;
-  bool marked_ = true;   // the line may hold an inline comment
-  char* end_ = nullptr;  // the line's terminator once trimmed
+  char* mark_ = nullptr;  // the line's first ';' or '/', when known
+  char* end_ = nullptr;   // the line's terminator once trimmed
   char section_[MAX_SECTION];
   char last_name_[MAX_NAME];
   int line_number_ = 0;

@@ -53,13 +53,15 @@ inline constexpr scan_table scan_tables{};
 
 // Returns the first position holding the terminator, a stop character, or
 // the start of an inline comment: ';' or "//" directly after white space.
-// The first character never counts as following white space.  One table
-// look-up a byte: this scan is most of the cost of a line.
+// The first character never counts as following white space.  The scan may
+// start further on, at from, where no stop lies before it.  One table
+// look-up a byte.
 inline char* find_stop_char(char* text, stop_set stops,
-                            space_class is_space = space_class()) {
+                            space_class is_space = space_class(),
+                            char* from = nullptr) {
   const unsigned char* wanted =
       detail::scan_tables.wanted[static_cast<unsigned>(stops)];
-  auto* p = reinterpret_cast<unsigned char*>(text);
+  auto* p = reinterpret_cast<unsigned char*>(from != nullptr ? from : text);
   for (;;) {
     unsigned c;
     do c = *p++;

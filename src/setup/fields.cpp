@@ -43,12 +43,11 @@ const field fields[] = {
 #undef CAMERA
 #undef QUORLEN_FIELD
 
-// The rows of a family stand together.
 const field* find_field(std::uint32_t family, const char* key) {
-  const field* f = fields;
-  while (f->key != nullptr && f->family != family) ++f;
-  for (; f->key != nullptr && f->family == family; ++f) {
-    if (same_name(f->key, key)) return f;
+  for (const field* f = fields; f->key != nullptr; ++f) {
+    if (f->key[0] == key[0] && f->family == family && same_name(f->key, key)) {
+      return f;
+    }
   }
   return nullptr;
 }

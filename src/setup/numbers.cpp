@@ -10,7 +10,8 @@ std::int64_t parse_int64(const char* text) {
 
 // Saturates at the 32-bit bounds on every platform, as a 32-bit strtol does.
 std::int32_t parse_int32(const char* text) {
-  return scan::clamp32(parse_int64(text));
+  const char* end;
+  return scan::convert32(text, &end, space_class());
 }
 
 }  // namespace quorlen

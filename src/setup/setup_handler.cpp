@@ -161,7 +161,7 @@ namespace {
                                                 std::uint32_t section,
                                                 const char* name,
                                                 const char* value) {
-  const std::uint32_t key = lookup_code(register_key_codes, name);
+  const std::uint32_t key = lookup_short(register_key_codes, name);
   if (key == 0) return 1;
   register_entry* entry = append_entry(context);
   if (entry == nullptr) return 0;

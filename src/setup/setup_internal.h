@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "char_class.h"
 #include "quorlen_config_parser.h"
@@ -24,16 +25,25 @@ constexpr std::uint32_t CAMERA_SECTION = QUORLEN_SECTION_CAMERA;
 constexpr std::uint32_t CONTROL_SECTION = QUORLEN_SECTION_CONTROL;
 constexpr std::uint32_t ENTRY_GROWTH = 100;  // entries grows by 100 elements
 
-// Whether two texts are equal.  A loop of its own: the names of a table
-// mostly differ in their first byte, where it stops sooner than a call to
-// strcmp.
+// The code of the first row whose name equals key exactly; 0 for none.
+inline std::uint32_t lookup_code(const code_row* table, const char* key) {
+  for (const code_row* row = table; row->name != nullptr; ++row) {
+    if (row->name[0] == key[0] && std::strcmp(row->name, key) == 0) {
+      return row->code;
+    }
+  }
+  return 0;
+}
+
+// Whether two short names are equal: a loop of its own stops sooner than a
+// call to strcmp, for names looked up on nearly every line.
 inline bool same_name(const char* a, const char* b) {
   while (*a == *b && *a != '\0') ++a, ++b;
   return *a == *b;
 }
 
-// The code of the first row whose name equals key exactly; 0 for none.
-inline std::uint32_t lookup_code(const code_row* table, const char* key) {
+// lookup_code for a table of short names.
+inline std::uint32_t lookup_short(const code_row* table, const char* key) {
   for (const code_row* row = table; row->name != nullptr; ++row) {
     if (same_name(row->name, key)) return row->code;
   }
