@@ -54,6 +54,8 @@ int parse_path(const char* path, entry_handler handler, void* user,
   int result;
   block_reader reader(read_file, file);
   if (reader.ok()) {
+    // The reader's blocks are the buffer: the stream needs none of its own.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     result = parse_blocks(reader, handler, user, observer);
     if (std::ferror(file)) result = -1;
   } else {
