@@ -176,9 +176,21 @@ class engine {
     }
   }
 
+  // Where the bracket group from from closes, or where the scan for its
+  // ']' stops.  A line without a byte that may start an inline comment
+  // needs only the C library's search.
+  char* group_close(char* from) {
+    if (mark_ == nullptr || mark_ >= end_) {
+      void* close =
+          std::memchr(from, ']', static_cast<std::size_t>(end_ - from));
+      return close != nullptr ? static_cast<char*>(close) : end_;
+    }
+    return find_stop_char(from, stop_set::close_bracket, is_space_);
+  }
+
   // "[a][b]" joins to the section "a||b"; only the first group must close.
   void section_header(char* start) {
-    char* close = find_stop_char(start + 1, stop_set::close_bracket, is_space_);
+    char* close = group_close(start + 1);
     if (*close != ']') {
       note(line_kind::faulty, start);
       record(fault_kind::unclosed_section);
@@ -188,7 +200,7 @@ class engine {
     while (close[1] == '[') {
       close[0] = '|';
       close[1] = '|';
-      close = find_stop_char(close + 1, stop_set::close_bracket, is_space_);
+      close = group_close(close + 1);
       if (*close != ']') {
         open_group = true;
         break;
