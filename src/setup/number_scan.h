@@ -85,26 +85,22 @@ inline std::int32_t clamp32(std::int64_t value) {
   return static_cast<std::int32_t>(value);
 }
 
-// The pieces of a ',' separated list.  Empty pieces do not count; a piece
-// of only white space does.  A piece ends at the next ',' or the end.
-inline const char* first_piece(const char* p) {
-  while (*p == ',') ++p;
-  return *p != '\0' ? p : nullptr;
-}
-inline const char* end_of_piece(const char* p) {
-  while (*p != ',' && *p != '\0') ++p;
-  return p;
-}
-
 // Calls piece(start, index), which returns where the number in the piece
-// ended, for each piece in order; returns how many there were.
+// ended, for each piece of a ',' separated list in order; returns how many
+// there were.  Empty pieces do not count; a piece of
+// only white space does. A piece ends at the next ',' or the end of the text.
 template <class Piece>
-inline unsigned for_each_piece(const char* text, Piece&& piece) {
+[[gnu::always_inline]] inline unsigned for_each_piece(const char* p,
+                                                      Piece&& piece) {
   unsigned count = 0;
-  for (const char* p = text; (p = first_piece(p)) != nullptr; ++count) {
-    p = end_of_piece(piece(p, count));
+  for (;;) {
+    while (*p == ',') ++p;
+    if (*p == '\0') return count;
+    p = piece(p, count++);
+    for (; *p != ','; ++p) {
+      if (*p == '\0') return count;
+    }
   }
-  return count;
 }
 
 // The digits from p in the base given, gathered in 32 bits: when there are

@@ -14,6 +14,12 @@ bool fits(std::uint64_t count, std::size_t size) {
   return count <= SIZE_MAX / size;
 }
 
+// The room a count promises a later call: 100 elements for the first, 100
+// more each time the count reaches a multiple of 100.
+std::uint64_t promised_room(std::uint64_t count) {
+  return (count / ENTRY_GROWTH + 1) * ENTRY_GROWTH;
+}
+
 // The section's code is looked up when it starts and kept while the events
 // carry the same text, which the engine does not change between starts.
 std::uint32_t section_code(setup_context& context, const char* section,
@@ -32,21 +38,17 @@ std::uint32_t section_code(setup_context& context, const char* section,
 int new_control(setup_context& context) {
   camera_setup& setup = *context.setup;
   context.control_open = false;
-  const std::uint32_t count = setup.control_count;
-  if (count == UINT32_MAX ||
-      !fits(std::size_t{count} + 1, sizeof(control_entry))) {
-    return 0;
-  }
-  control_entry* controls =
-      count == 0 && setup.controls == nullptr
-          ? static_cast<control_entry*>(std::malloc(sizeof(control_entry)))
-          : static_cast<control_entry*>(
-                std::realloc(setup.controls,
-                             (std::size_t{count} + 1) * sizeof(control_entry)));
-  if (controls == nullptr) return 0;  // the record keeps its old array
-  std::memset(&controls[count], 0, sizeof(control_entry));
-  setup.controls = controls;
-  setup.control_count = count + 1;
+  const std::uint64_t count = setup.control_count;
+  if (count == UINT32_MAX || !fits(count + 1, sizeof(control_entry))) return 0;
+  const auto bytes =
+      static_cast<std::size_t>(count + 1) * sizeof(control_entry);
+  void* grown = count == 0 && setup.controls == nullptr
+                    ? std::malloc(bytes)
+                    : std::realloc(setup.controls, bytes);
+  if (grown == nullptr) return 0;  // the record keeps its old array
+  setup.controls = static_cast<control_entry*>(grown);
+  std::memset(&setup.controls[count], 0, sizeof(control_entry));
+  setup.control_count = static_cast<std::uint32_t>(count + 1);
   context.control_open = true;
   return 1;
 }
@@ -62,77 +64,16 @@ int control_event(setup_context& context, const char* name, const char* value) {
     std::memcpy(code, value, size);
     std::free(control.code);
     control.code = code;
-    return 1;
-  }
-  if (const field* f = find_field(CONTROL_SECTION, name)) {
+  } else if (const field* f = find_field(CONTROL_SECTION, name)) {
     store_field(&control, *f, value);
   }
   return 1;
 }
 
-// The room a count promises a later call: 100 elements for the first, 100
-// more each time the count reaches a multiple of 100.
-std::uint64_t promised_room(std::uint64_t count) {
-  return (count / ENTRY_GROWTH + 1) * ENTRY_GROWTH;
-}
-
-// Called where the promised room grows, at the first element and at each
-// multiple of 100: grows the array when its room falls short, by half again
-// at least, so that a long file costs a few resizes.
-}  // namespace
-
-namespace {
-
-// Called where the promised room grows, at the first element and at each
-// multiple of 100: grows the array when its room falls short, by half again
-// at least, so that a long file costs a few resizes.
-bool make_room(setup_context& context, std::uint32_t n) {
-  camera_setup& setup = *context.setup;
-  if (!fits(promised_room(n), sizeof(register_entry))) return false;
-  const auto want = static_cast<std::size_t>(promised_room(n));
-  // The first element starts a fresh array, whatever the field held; an
-  // array from an earlier call holds what its count promises.
-  if (n == 1) {
-    context.room = 0;
-  } else if (context.room == 0) {
-    context.room = static_cast<std::size_t>(promised_room(n - 1));
-  }
-  if (want > context.room) {
-    std::size_t room = context.room + context.room / 2;
-    if (room < want || !fits(room, sizeof(register_entry))) room = want;
-    if (!fits(room, sizeof(register_entry))) return false;
-    const std::size_t bytes = room * sizeof(register_entry);
-    void* grown =
-        n == 1 ? std::malloc(bytes) : std::realloc(setup.entries, bytes);
-    if (grown == nullptr) return false;  // the record keeps its old array
-    setup.entries = static_cast<register_entry*>(grown);
-    context.room = room;
-  }
-  return true;
-}
-
-}  // namespace
-
-register_entry* append_growing(setup_context& context) {
-  camera_setup& setup = *context.setup;
-  const std::uint32_t n = setup.entry_count + 1;
-  if (n == 0) return nullptr;  // the count is full
-  if ((n == 1 || n % ENTRY_GROWTH == 0) && !make_room(context, n)) {
-    return nullptr;
-  }
-  // The next count that may need room is the next multiple of 100.
-  const std::uint64_t next = promised_room(n) - 1;
-  context.room_below =
-      next < UINT32_MAX ? static_cast<std::uint32_t>(next) : UINT32_MAX;
-  setup.entry_count = n;
-  return &setup.entries[n - 1];
-}
-
-namespace {
-
 // Each piece is converted where it stands: the conversion stops at the ','
-// anyway.  Pieces after the sixteenth are counted, not stored.  Inline in
-// the handler's register lines, which are most of a file.
+// anyway.  Pieces after the sixteenth are counted, not stored.  The loop of
+// for_each_piece, written out: in this shape the compiler gives register
+// lines, which are most of a file, their shortest code.
 [[gnu::always_inline]] inline unsigned read_values(std::int32_t* values,
                                                    const char* p,
                                                    space_class is_space) {
@@ -182,16 +123,50 @@ namespace {
   // A code block outside a control section is accepted and ignored, like an
   // unknown key.
   if (name == nullptr || value == nullptr) return 1;
-  if (code == CAMERA_SECTION) {
-    if (const field* f = find_field(CAMERA_SECTION, name)) {
-      store_field(c.setup, *f, value);
-    }
-    return 1;
+  if (code != CAMERA_SECTION) return register_line(c, code, name, value);
+  if (const field* f = find_field(CAMERA_SECTION, name)) {
+    store_field(c.setup, *f, value);
   }
-  return register_line(c, code, name, value);
+  return 1;
 }
 
 }  // namespace
+
+// The array grows only where the room the count promises grows: at the
+// first element, which starts a fresh array whatever the field held, and at
+// each multiple of 100.  It grows by half again at least, so that a long
+// file costs a few resizes; an array from an earlier call holds what its
+// count promises.
+register_entry* append_growing(setup_context& context) {
+  camera_setup& setup = *context.setup;
+  const std::uint32_t n = setup.entry_count + 1;
+  if (n == 0) return nullptr;  // the count is full
+  if (n == 1 || n % ENTRY_GROWTH == 0) {
+    const std::uint64_t had = n == 1              ? 0
+                              : context.room != 0 ? context.room
+                                                  : promised_room(n - 1);
+    const std::uint64_t want = promised_room(n);
+    if (want > had) {
+      std::uint64_t room = had + had / 2;
+      if (room < want || !fits(room, sizeof(register_entry))) room = want;
+      if (!fits(room, sizeof(register_entry))) return nullptr;
+      const auto bytes =
+          static_cast<std::size_t>(room) * sizeof(register_entry);
+      void* grown =
+          n == 1 ? std::malloc(bytes) : std::realloc(setup.entries, bytes);
+      if (grown == nullptr) return nullptr;  // the record keeps its array
+      setup.entries = static_cast<register_entry*>(grown);
+      context.room = static_cast<std::size_t>(room);
+    } else {
+      context.room = static_cast<std::size_t>(had);
+    }
+  }
+  const std::uint64_t next = promised_room(n) - 1;  // where to look again
+  context.room_below =
+      next < UINT32_MAX ? static_cast<std::uint32_t>(next) : UINT32_MAX;
+  setup.entry_count = n;
+  return &setup.entries[n - 1];
+}
 
 void parse_value_list(register_entry* entry, const char* text,
                       space_class is_space) {
