@@ -39,6 +39,9 @@ class block_reader {
   block_reader(const block_reader&) = delete;
   block_reader& operator=(const block_reader&) = delete;
 
+  // Readable bytes after the input's end: what the scans read past it.
+  static constexpr std::size_t PADDING = 16;
+
   bool ok() const { return block_ != nullptr; }
 
   // The next line, terminated, with its length up to the first NUL, and
@@ -82,11 +85,6 @@ class block_reader {
   static constexpr std::size_t LINE_ROOM = MAX_LINE - 1;
   static constexpr std::size_t BLOCK_SIZE = 64 * 1024;
 
- public:
-  // Readable bytes after the input's end: what the scans read past it.
-  static constexpr std::size_t PADDING = 16;
-
- private:
   // The byte that a cut line's terminator covered.
   void put_back() {
     *next_ = held_;
@@ -103,7 +101,7 @@ class block_reader {
     drained_ = got < room;
     end_ = block_ + left + got;
     std::memset(end_, 0, PADDING);
-    nul_ = first_nul(next_);
+    nul_ = first(next_, '\0');
     semicolon_ = first(next_, ';');
     slash_ = first(next_, '/');
     watch(next_);
@@ -112,20 +110,14 @@ class block_reader {
 
   // Finds again the NUL, ';' and '/' that lie before p, and the nearest.
   [[gnu::noinline]] void watch(char* p) {
-    if (nul_ < p) nul_ = first_nul(p);
+    if (nul_ < p) nul_ = first(p, '\0');
     if (semicolon_ < p) semicolon_ = first(p, ';');
     if (slash_ < p) slash_ = first(p, '/');
     watch_ = nul_ < semicolon_ ? nul_ : semicolon_;
     if (slash_ < watch_) watch_ = slash_;
   }
 
-  // The first NUL at or after p; there is one at end_.
-  char* first_nul(char* p) const {
-    return static_cast<char*>(
-        std::memchr(p, '\0', static_cast<std::size_t>(end_ - p) + 1));
-  }
-
-  // The first c at or after p, or end_ for none.
+  // The first c at or after p, or end_ for none (where a NUL stands).
   char* first(char* p, char c) const {
     void* at = std::memchr(p, c, static_cast<std::size_t>(end_ - p));
     return at != nullptr ? static_cast<char*>(at) : end_;

@@ -22,18 +22,6 @@ constexpr std::size_t BLOCK_INITIAL = 256;
 constexpr std::size_t NAME_BLOCK = 8;
 static_assert(block_reader::PADDING >= NAME_BLOCK, "names are copied whole");
 
-// The first bytes of lines other than name/value lines.
-struct kind_starts {
-  bool of[256] = {};
-  constexpr kind_starts() {
-    const char marks[] = ";#/[=";
-    of[0] = true;
-    for (char c : marks) of[static_cast<unsigned char>(c)] = true;
-  }
-  constexpr bool operator[](unsigned char c) const { return of[c]; }
-};
-constexpr kind_starts starts_kind{};
-
 // Byte by byte, so a short line is never read past its terminator.
 bool has_byte_order_mark(const char* line) {
   return line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF';
@@ -51,10 +39,7 @@ void copy_cut(char* to, const char* from, std::size_t size) {
 class block_text {
  public:
   block_text() : data_(static_cast<char*>(std::malloc(BLOCK_INITIAL))) {
-    if (data_ != nullptr) {
-      data_[0] = '\0';
-      capacity_ = BLOCK_INITIAL;
-    }
+    if (data_ != nullptr) data_[0] = '\0';
   }
   ~block_text() { std::free(data_); }
   block_text(const block_text&) = delete;
@@ -63,13 +48,24 @@ class block_text {
   bool ok() const { return data_ != nullptr; }
   const char* text() const { return data_; }
 
-  // Appends the line and a newline; false (and the block dropped) when the
-  // text cannot grow.
+  // Appends the line and a newline, growing geometrically so that a long
+  // block costs linear time; false (and the block dropped) when the text
+  // cannot grow.
   bool append(const char* line, std::size_t length) {
-    std::size_t need = size_ + length + 2;
-    if (need < size_ || !reserve(need)) {
-      drop();
-      return false;
+    const std::size_t need = size_ + length + 2;
+    if (need > capacity_) {
+      std::size_t grown = capacity_ > SIZE_MAX / 2 ? SIZE_MAX : capacity_ * 2;
+      if (grown < need) grown = need;
+      char* larger = need < size_
+                         ? nullptr
+                         : static_cast<char*>(std::realloc(data_, grown));
+      if (larger == nullptr) {
+        std::free(data_);
+        data_ = nullptr;
+        return false;
+      }
+      data_ = larger;
+      capacity_ = grown;
     }
     std::memcpy(data_ + size_, line, length);
     size_ += length;
@@ -79,25 +75,9 @@ class block_text {
   }
 
  private:
-  // Grows geometrically, so a long block costs linear time.
-  bool reserve(std::size_t need) {
-    if (need <= capacity_) return true;
-    std::size_t grown = capacity_ > SIZE_MAX / 2 ? SIZE_MAX : capacity_ * 2;
-    if (grown < need) grown = need;
-    char* larger = static_cast<char*>(std::realloc(data_, grown));
-    if (larger == nullptr) return false;
-    data_ = larger;
-    capacity_ = grown;
-    return true;
-  }
-  void drop() {
-    std::free(data_);
-    data_ = nullptr;
-  }
-
   char* data_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+  std::size_t capacity_ = BLOCK_INITIAL;
 };
 
 // Lines read through an fgets-style reader, measured as they come.
@@ -124,10 +104,7 @@ class engine {
         lines_(lines),
         handler_(handler),
         user_(user),
-        observer_(observer) {
-    section_[0] = '\0';
-    last_name_[0] = '\0';
-  }
+        observer_(observer) {}
 
   int run() {
     while (read()) {
@@ -150,12 +127,12 @@ class engine {
     return true;
   }
 
-  // The first rule that applies wins.  Most lines are name/value lines
-  // that start at the line's start with a byte that starts no other kind,
-  // which one look-up tells.
+  // The first rule that applies wins.  Most lines are name/value lines that
+  // start with a letter at the line's start, which no other rule takes.
   void classify(char* start) {
     const char first = *start;
-    if (start == line_ && !starts_kind[static_cast<unsigned char>(first)]) {
+    if (start == line_ &&
+        static_cast<unsigned char>((first | 0x20) - 'a') < 26) {
       return name_value(start);
     }
     if (first == '\0') return note(line_kind::blank, start);
@@ -264,7 +241,7 @@ class engine {
     if (!block.ok()) record(fault_kind::block_no_memory, opened);
     for (;;) {
       if (!read()) {
-        replace(fault_kind::block_unterminated, opened);
+        record(fault_kind::block_unterminated, opened, true);
         return;
       }
       char* const end = trim_space_end(line_, line_ + length_, is_space_);
@@ -273,7 +250,7 @@ class engine {
       if (*first == '[' && *find_stop_char(first + 1, stop_set::close_bracket,
                                            is_space_) == ']') {
         note(line_kind::block_broken_off, first);
-        replace(fault_kind::block_broken_off, opened);
+        record(fault_kind::block_broken_off, opened, true);
         return;  // the header is consumed, not applied
       }
       if (*first == '=' && strcasecmp(first, BLOCK_END) == 0) {
@@ -295,13 +272,9 @@ class engine {
     }
   }
 
-  void record(fault_kind kind, int block_line = 0) {
-    if (first_error_ == 0) first_error_ = line_number_;
-    observe(kind, block_line);
-  }
-
-  void replace(fault_kind kind, int block_line) {
-    first_error_ = line_number_;
+  // A code block's own faults replace any recorded before.
+  void record(fault_kind kind, int block_line = 0, bool replace = false) {
+    if (first_error_ == 0 || replace) first_error_ = line_number_;
     observe(kind, block_line);
   }
 
@@ -342,8 +315,8 @@ class engine {
   std::size_t length_ = 0;
   char* mark_ = nullptr;  // the line's first ';' or '/', when known
   char* end_ = nullptr;   // the line's terminator once trimmed
-  char section_[MAX_SECTION];
-  char last_name_[MAX_NAME];
+  char section_[MAX_SECTION] = {};
+  char last_name_[MAX_NAME] = {};
   int line_number_ = 0;
   int first_error_ = 0;
 };

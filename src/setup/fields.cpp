@@ -140,22 +140,15 @@ std::int64_t field_number(const void* record, const field& f) {
   }
 }
 
+// The members are 8 or 16 bits unsigned, or 32 or 64 bits signed.
 std::int64_t field_min(const field& f) {
-  switch (f.size) {
-  case 1:
-  case 2: return 0;
-  case 4: return INT32_MIN;
-  default: return INT64_MIN;
-  }
+  return f.size < 4 ? 0 : f.size == 4 ? INT32_MIN : INT64_MIN;
 }
 
 std::int64_t field_max(const field& f) {
-  switch (f.size) {
-  case 1: return UINT8_MAX;
-  case 2: return UINT16_MAX;
-  case 4: return INT32_MAX;
-  default: return INT64_MAX;
-  }
+  return f.size < 4    ? (std::int64_t{1} << (8 * f.size)) - 1
+         : f.size == 4 ? INT32_MAX
+                       : INT64_MAX;
 }
 
 void set_field_number(void* record, const field& f, std::int64_t value) {
