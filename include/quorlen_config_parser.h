@@ -51,8 +51,8 @@ enum {
 /* One "REG", "DELAY" or "VRCMD" line of a board or register section. */
 typedef struct register_entry {
   uint32_t entry_type;                /* section code | key code */
-  int32_t values[QUORLEN_MAX_VALUES]; /* the line's values, in order */
-  uint8_t value_count;                /* how many of values were stored */
+  int32_t values[QUORLEN_MAX_VALUES]; /* the line's values, in order; */
+  uint8_t value_count;                /* only this many of them are set */
 } register_entry;
 
 /* One "control parameter" section. */
@@ -98,8 +98,8 @@ typedef struct camera_setup {
  * appends register entries and controls and overwrites the camera fields that
  * the file names again.  After a call, entries has room for at least
  * 100 * (entry_count / 100 + 1) elements; an array that the caller puts in
- * the record instead must be allocated with malloc and have that room too.  With a NULL setup every line that would store
- * something counts as faulty.
+ * the record instead must be allocated with malloc and have that room too.
+ * With a NULL setup every line that would store something counts as faulty.
  *
  * Ownership: entries, controls and each control's code are allocated with
  * malloc/realloc and belong to the caller, who releases each with free().
