@@ -16,11 +16,18 @@ struct row {
   std::string events;  // one recorder line each, newline-terminated
 };
 
+// Through the text source, and through the bytes as a file holds them.
 void check(const row& r) {
   SCOPED_TRACE(r.what);
   recorder rec;
-  EXPECT_EQ(parse_text(r.input.c_str(), recorder::handle, &rec), r.result);
+  EXPECT_EQ(quorlen::parse_bytes(r.input.data(), r.input.size(),
+                                 recorder::handle, &rec),
+            r.result);
   EXPECT_EQ(rec.joined(), r.events);
+  if (r.input.find('\0') != std::string::npos) return;  // the text ends there
+  recorder text;
+  EXPECT_EQ(parse_text(r.input.c_str(), recorder::handle, &text), r.result);
+  EXPECT_EQ(text.joined(), r.events);
 }
 
 const std::string name60(60, 'N');
@@ -58,6 +65,17 @@ TEST(line_parser, inline_comments_need_white_space_before_them) {
       {"comment after separator and space", "key= ;x\n", 0, "|key|\n"},
       {"comment before the separator", "name ; note = 1\n", 1, ""},
       {"tab counts as white space", "k = v\t;c\n", 0, "|k|v\n"},
+      // The search for a comment starts at the line's first ';' or '/',
+      // which need not start one.
+      {"glued mark before a comment", "k = a;b ; c\n", 0, "|k|a;b\n"},
+      {"glued '/' before a comment", "k = a/b //c\n", 0, "|k|a/b\n"},
+      {"mark in the name", "n;m = v ;c\n", 0, "|n;m|v\n"},
+      {"single '/' after a blank", "k = a /b\n", 0, "|k|a /b\n"},
+      {"blanks before the comment", "k = v      ; c\n", 0, "|k|v\n"},
+      {"mark after a NUL ends nothing", std::string("k = v\0 ;x\nk = w\n", 15),
+       0, "|k|v\n|k|w\n"},
+      {"long name before a header's long group",
+       "[register parameter; x][dev3]\n", 0, "[register parameter; x||dev3]\n"},
   };
   for (const auto& r : rows) check(r);
 }
