@@ -1,0 +1,118 @@
+#include "json_writer.h"
+
+#include <charconv>
+#include <nlohmann/json.hpp>
+
+namespace quorlen_tool {
+
+namespace {
+
+constexpr std::size_t HELD = 64 * 1024;  // written out in blocks of this
+
+template <class Number>
+void append_number(std::string& out, Number number) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, number);
+  out.append(digits, result.ptr);
+}
+
+}  // namespace
+
+// Most texts are plain ASCII, which needs no escaping.
+std::string json_string(std::string_view text) {
+  bool plain = true;
+  for (char c : text) {
+    plain = plain && c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
+  }
+  if (plain) return "\"" + std::string(text) + "\"";
+  return nlohmann::json(std::string(text))
+      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+void json_writer::pad(std::size_t depth) { held_.append(2 * depth, ' '); }
+
+void json_writer::item() {
+  if (after_key_) {
+    after_key_ = false;
+    return;
+  }
+  if (filled_.empty()) return;
+  held_ += filled_.back() ? ",\n" : "\n";
+  filled_.back() = true;
+  pad(filled_.size());
+}
+
+json_writer& json_writer::key(std::string_view name) {
+  item();
+  held_ += json_string(name);
+  held_ += ": ";
+  after_key_ = true;
+  return *this;
+}
+
+json_writer& json_writer::open(char bracket) {
+  item();
+  held_ += bracket;
+  filled_.push_back(false);
+  return *this;
+}
+
+json_writer& json_writer::close(char bracket) {
+  const bool filled = filled_.back();
+  filled_.pop_back();
+  if (filled) {
+    held_ += '\n';
+    pad(filled_.size());
+  }
+  held_ += bracket;
+  if (held_.size() >= HELD) flush();
+  return *this;
+}
+
+json_writer& json_writer::value(std::int64_t number) {
+  item();
+  append_number(held_, number);
+  return *this;
+}
+
+json_writer& json_writer::value(std::uint64_t number) {
+  item();
+  append_number(held_, number);
+  return *this;
+}
+
+json_writer& json_writer::value(bool truth) {
+  item();
+  held_ += truth ? "true" : "false";
+  return *this;
+}
+
+json_writer& json_writer::value(std::string_view text) {
+  item();
+  held_ += json_string(text);
+  return *this;
+}
+
+json_writer& json_writer::null() { return raw("null"); }
+
+json_writer& json_writer::raw(std::string_view json) {
+  item();
+  held_ += json;
+  return *this;
+}
+
+void json_writer::finish() {
+  held_ += '\n';
+  flush();
+}
+
+void json_writer::flush() {
+  if (text_ != nullptr) {
+    *text_ += held_;
+  } else {
+    std::fwrite(held_.data(), 1, held_.size(), out_);
+  }
+  held_.clear();
+}
+
+}  // namespace quorlen_tool
