@@ -115,7 +115,7 @@ void json_side(json_writer& out, const char* side, const entry_list& list,
   out.key(side).begin_object();
   out.key("line").value(list.line(i));
   out.key("key").value(key != nullptr ? key : "?");
-  out.key("values").begin_array();
+  out.key("values").begin_array(true);
   for (unsigned v = 0; v < list.count(i); ++v) out.value(list.values(i)[v]);
   out.end_array().end_object();
 }

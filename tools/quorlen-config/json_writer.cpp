@@ -36,10 +36,15 @@ void json_writer::item() {
     after_key_ = false;
     return;
   }
-  if (filled_.empty()) return;
-  held_ += filled_.back() ? ",\n" : "\n";
-  filled_.back() = true;
-  pad(filled_.size());
+  if (open_.empty()) return;
+  container& c = open_.back();
+  if (c.compact) {
+    if (c.filled) held_ += ", ";
+  } else {
+    held_ += c.filled ? ",\n" : "\n";
+    pad(open_.size());
+  }
+  c.filled = true;
 }
 
 json_writer& json_writer::key(std::string_view name) {
@@ -50,19 +55,19 @@ json_writer& json_writer::key(std::string_view name) {
   return *this;
 }
 
-json_writer& json_writer::open(char bracket) {
+json_writer& json_writer::open(char bracket, bool compact) {
   item();
   held_ += bracket;
-  filled_.push_back(false);
+  open_.push_back({false, compact || (!open_.empty() && open_.back().compact)});
   return *this;
 }
 
 json_writer& json_writer::close(char bracket) {
-  const bool filled = filled_.back();
-  filled_.pop_back();
-  if (filled) {
+  const container c = open_.back();
+  open_.pop_back();
+  if (c.filled && !c.compact) {
     held_ += '\n';
-    pad(filled_.size());
+    pad(open_.size());
   }
   held_ += bracket;
   if (held_.size() >= HELD) flush();

@@ -1,6 +1,7 @@
-// JSON written as it goes, laid out as nlohmann::json's dump(2) lays it out,
-// so that a document of any size needs no more memory than its deepest
-// object.
+// JSON written as it goes, laid out as nlohmann::json's dump(2) lays it out
+// (a member or an item a line, indented by two), except for containers
+// opened compact, which stand on one line; a document of any size needs no
+// more memory than its deepest object.
 #ifndef QUORLEN_JSON_WRITER_H
 #define QUORLEN_JSON_WRITER_H
 
@@ -23,9 +24,10 @@ class json_writer {
 
   // In an object, each value follows its key.
   json_writer& key(std::string_view name);
-  json_writer& begin_object() { return open('{'); }
+  // Everything in a compact container stays on its line.
+  json_writer& begin_object(bool compact = false) { return open('{', compact); }
   json_writer& end_object() { return close('}'); }
-  json_writer& begin_array() { return open('['); }
+  json_writer& begin_array(bool compact = false) { return open('[', compact); }
   json_writer& end_array() { return close(']'); }
   json_writer& value(std::int64_t number);
   json_writer& value(std::uint64_t number);
@@ -43,7 +45,7 @@ class json_writer {
   void flush();
 
  private:
-  json_writer& open(char bracket);
+  json_writer& open(char bracket, bool compact);
   json_writer& close(char bracket);
   // The separator and indentation before an item.
   void item();
@@ -52,7 +54,11 @@ class json_writer {
   std::FILE* out_ = nullptr;
   std::string* text_ = nullptr;
   std::string held_;
-  std::vector<bool> filled_;  // for each open container: has items
+  struct container {
+    bool filled;   // has items
+    bool compact;  // on one line
+  };
+  std::vector<container> open_;
   bool after_key_ = false;
 };
 

@@ -61,7 +61,7 @@ void put_entry(json_writer& out, std::uint32_t type, const std::int32_t* values,
                unsigned count) {
   const std::uint32_t section = type & 0xFFFF0000u;
   const std::uint32_t key = type & 0xFFFFu;
-  out.begin_object();
+  out.begin_object(true);
   name_or_null(out.key("section"), section_name(section));
   name_or_null(out.key("key"), register_key_name(key));
   out.key("section_code").value(section);
