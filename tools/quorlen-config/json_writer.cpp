@@ -1,6 +1,7 @@
 #include "json_writer.h"
 
 #include <charconv>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 namespace quorlen_tool {
@@ -18,15 +19,34 @@ void append_number(std::string& out, Number number) {
 
 }  // namespace
 
-// Most texts are plain ASCII, which needs no escaping.
+// Most texts are plain ASCII, which needs no escaping.  JSON escapes the
+// C0 controls; DEL and the C1 controls, which a terminal may obey too, are
+// escaped here.
 std::string json_string(std::string_view text) {
   bool plain = true;
   for (char c : text) {
     plain = plain && c >= 0x20 && c < 0x7F && c != '"' && c != '\\';
   }
   if (plain) return "\"" + std::string(text) + "\"";
-  return nlohmann::json(std::string(text))
-      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  const std::string dumped =
+      nlohmann::json(std::string(text))
+          .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::string out;
+  out.reserve(dumped.size());
+  for (std::size_t i = 0; i < dumped.size(); ++i) {
+    const auto c = static_cast<unsigned char>(dumped[i]);
+    const auto next =
+        i + 1 < dumped.size() ? static_cast<unsigned char>(dumped[i + 1]) : 0;
+    if (c == 0x7F || (c == 0xC2 && next >= 0x80 && next <= 0x9F)) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", c == 0x7F ? c : next);
+      out += escaped;
+      i += c == 0x7F ? 0 : 1;
+    } else {
+      out += dumped[i];
+    }
+  }
+  return out;
 }
 
 void json_writer::pad(std::size_t depth) { held_.append(2 * depth, ' '); }
