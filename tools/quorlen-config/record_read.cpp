@@ -8,6 +8,7 @@
 
 #include "diagnostics.h"
 #include "document_shape.h"
+#include "record_build.h"
 #include "record_json.h"
 #include "record_text.h"
 #include "setup/fields.h"
@@ -22,23 +23,17 @@ using quorlen::field;
 
 // An object or array being read, with what has been read of it.  Frames
 // are kept and reused, so that reading an entry allocates nothing.
-struct frame {
-  shape kind;
+struct frame : object_read {
   int slot_above;     // the member of the object above that holds it, or -1
   std::size_t index;  // its place in the list above
   int pending;        // objects: the member whose value comes next
   std::size_t items;  // lists
-  std::vector<char> seen;   // objects: by member
-  std::vector<char> given;  // a text given (a code may be null)
-  std::vector<std::string> texts;
-  std::vector<std::int64_t> numbers;
-  std::vector<std::int32_t> values;  // an entry's
 };
 
 class reader : public json::json_sax_t {
  public:
   reader(camera_setup& record, entry_list& entries)
-      : record_(record), entries_(entries) {}
+      : builder_(record, entries) {}
 
   bool null() override { return scalar(slot_type::code, nullptr); }
   bool boolean(bool) override { return scalar(slot_type::boolean, nullptr); }
@@ -72,12 +67,7 @@ class reader : public json::json_sax_t {
 
   void done() {
     if (error_) throw *error_;
-    controls_done();
-  }
-  // The codes of controls not yet in the record.
-  void release() {
-    for (control_entry& c : controls_) std::free(c.code);
-    controls_.clear();
+    builder_.done();
   }
 
  private:
@@ -99,19 +89,10 @@ class reader : public json::json_sax_t {
   bool integer(std::int64_t value, bool beyond);
   bool open(slot_type given);
   bool close_object();
-  bool close_camera(frame& f);
-  bool close_entry(frame& f);
-  bool close_control(frame& f);
-  bool fill_texts(frame& f, void* record);
-  std::optional<std::string> text_bytes(const std::string& path, const frame& f,
-                                        std::size_t slot);
-  void controls_done();
 
-  camera_setup& record_;
-  entry_list& entries_;
+  record_builder builder_;
   std::vector<frame> frames_;
   std::size_t depth_ = 0;
-  std::vector<control_entry> controls_;
   std::optional<unwritable> error_;
 };
 
@@ -258,124 +239,10 @@ bool reader::close_object() {
   for (std::size_t i = 0; i < slots.size(); ++i) {
     if (slots[i].required && !f.seen[i]) return refuse(member(f, i), "missing");
   }
-  bool ok = true;
-  if (f.kind == shape::camera) ok = close_camera(f);
-  if (f.kind == shape::entry) ok = close_entry(f);
-  if (f.kind == shape::control) ok = close_control(f);
+  const std::optional<refusal> refused = builder_.finish(f);
+  if (refused) return refuse(member(f, refused->slot), refused->why);
   --depth_;
-  return ok;
-}
-
-// A text member's bytes, from the member after it (NAME_hex) when given.
-std::optional<std::string> reader::text_bytes(const std::string& path,
-                                              const frame& f,
-                                              std::size_t slot) {
-  std::optional<std::string> hex;
-  if (f.seen[slot + 1]) hex = f.texts[slot + 1];
-  const char* why = nullptr;
-  std::optional<std::string> bytes = bytes_of(f.texts[slot], hex, &why);
-  if (!bytes) refuse(path + "_hex", why);
-  return bytes;
-}
-
-bool reader::fill_texts(frame& f, void* record) {
-  const std::vector<slot>& slots = slots_of(f.kind);
-  for (std::size_t i = 0; i < slots.size(); ++i) {
-    const slot& s = slots[i];
-    if (s.type == slot_type::integer && s.row != nullptr) {
-      quorlen::set_field_number(record, *s.row, f.numbers[i]);
-    }
-    if (s.type != slot_type::text) continue;
-    const std::string path = member(f, i);
-    const auto bytes = text_bytes(path, f, i);
-    if (!bytes) return false;
-    if (bytes->size() > s.row->size - 1) {
-      return refuse(
-          path, "more than " + std::to_string(s.row->size - 1) + " characters");
-    }
-    if (bytes->find('\0') != std::string::npos) {
-      return refuse(path, "a NUL byte cannot stand in a text");
-    }
-    auto* member = static_cast<char*>(quorlen::member_of(record, *s.row));
-    std::memset(member, 0, s.row->size);
-    std::memcpy(member, bytes->data(), bytes->size());
-  }
   return true;
-}
-
-bool reader::close_camera(frame& f) { return fill_texts(f, &record_); }
-
-// Names and codes must agree: the section, the key, and the type that
-// joins their codes.
-bool reader::close_entry(frame& f) {
-  const std::string& section = f.texts[0];
-  const std::string& key = f.texts[1];
-  const std::uint32_t section_code =
-      quorlen::lookup_code(quorlen::section_codes, section.c_str());
-  const std::uint32_t key_code =
-      quorlen::lookup_code(quorlen::register_key_codes, key.c_str());
-  const auto given = [&](std::size_t i) {
-    return static_cast<std::uint32_t>(f.numbers[i]);
-  };
-  if (!register_family(section_code)) {
-    return refuse(member(f, 0), "'" + escape_text(section) +
-                                    "' is no board or register section");
-  }
-  if (key_code == 0) {
-    return refuse(member(f, 1),
-                  "'" + escape_text(key) + "' is no register key");
-  }
-  const std::uint32_t type = section_code | key_code;
-  const std::uint32_t wanted[] = {section_code, key_code, type};
-  const char* const meaning[] = {"the code of the section",
-                                 "the code of the key",
-                                 "section_code | key_code"};
-  for (std::size_t i = 0; i < 3; ++i) {
-    if (given(i + 2) != wanted[i]) {
-      return refuse(member(f, i + 2), std::to_string(given(i + 2)) +
-                                          " is not " + meaning[i] + " (" +
-                                          std::to_string(wanted[i]) + ")");
-    }
-  }
-  entries_.add(type, f.values.data(), static_cast<unsigned>(f.values.size()),
-               0);
-  return true;
-}
-
-bool reader::close_control(frame& f) {
-  control_entry c{};
-  if (!fill_texts(f, &c)) return false;
-  const std::size_t code = slots_of(f.kind).size() - 2;
-  if (f.given[code]) {
-    const auto bytes = text_bytes(member(f, code), f, code);
-    if (!bytes) return false;
-    if (bytes->find('\0') != std::string::npos) {
-      return refuse(member(f, code), "a NUL byte cannot stand in a text");
-    }
-    controls_.push_back(c);
-    auto* text = static_cast<char*>(std::malloc(bytes->size() + 1));
-    if (text == nullptr) throw std::bad_alloc();
-    std::memcpy(text, bytes->c_str(), bytes->size() + 1);
-    controls_.back().code = text;
-  } else if (f.seen[code + 1]) {
-    return refuse(member(f, code + 1), "given for a code that is null");
-  } else {
-    controls_.push_back(c);
-  }
-  return true;
-}
-
-// The controls move into the record in one array.
-void reader::controls_done() {
-  if (controls_.empty()) return;
-  auto* array = static_cast<control_entry*>(
-      std::malloc(controls_.size() * sizeof(control_entry)));
-  if (array == nullptr) throw std::bad_alloc();
-  std::memcpy(array, controls_.data(),
-              controls_.size() * sizeof(control_entry));
-  record_.controls = array;
-  record_.control_count = static_cast<std::uint32_t>(controls_.size());
-  controls_.clear();
 }
 
 }  // namespace
@@ -383,13 +250,8 @@ void reader::controls_done() {
 void read_document(std::string_view text, camera_setup& record,
                    entry_list& entries) {
   reader sax(record, entries);
-  try {
-    json::sax_parse(text.begin(), text.end(), &sax);
-    sax.done();
-  } catch (...) {
-    sax.release();
-    throw;
-  }
+  json::sax_parse(text.begin(), text.end(), &sax);
+  sax.done();
 }
 
 }  // namespace quorlen_tool
