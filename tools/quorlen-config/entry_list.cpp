@@ -22,24 +22,29 @@ void entry_list::add(std::uint32_t type, const std::int32_t* values,
   for (unsigned v = 0; v < count; ++v) values_.push_back(values[v]);
 }
 
+// A list without values has no array at all, so entries without values
+// are never handed to memcpy or memcmp, whose pointers must not be null.
 register_entry entry_list::entry(std::size_t i) const {
   register_entry e{};
   e.entry_type = type(i);
   e.value_count = static_cast<std::uint8_t>(count(i));
-  std::memcpy(e.values, values(i), count(i) * sizeof(std::int32_t));
+  if (count(i) > 0) {
+    std::memcpy(e.values, values(i), count(i) * sizeof(std::int32_t));
+  }
   return e;
 }
 
 bool entry_list::same(std::size_t i, const entry_list& other,
                       std::size_t j) const {
   return type(i) == other.type(j) && count(i) == other.count(j) &&
-         std::memcmp(values(i), other.values(j),
-                     count(i) * sizeof(std::int32_t)) == 0;
+         (count(i) == 0 || std::memcmp(values(i), other.values(j),
+                                       count(i) * sizeof(std::int32_t)) == 0);
 }
 
 bool entry_list::same(std::size_t i, const register_entry& e) const {
   return type(i) == e.entry_type && count(i) == e.value_count &&
-         std::memcmp(values(i), e.values, count(i) * sizeof(std::int32_t)) == 0;
+         (count(i) == 0 || std::memcmp(values(i), e.values,
+                                       count(i) * sizeof(std::int32_t)) == 0);
 }
 
 }  // namespace quorlen_tool
