@@ -46,6 +46,10 @@ message(STATUS "the manual and --help agree: ${commands}; ${help_options}")
 
 # The bash completion offers the same commands, and every option.
 if(COMPLETION)
+  execute_process(COMMAND bash -n ${COMPLETION} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "the completion is not valid bash")
+  endif()
   file(READ ${COMPLETION} completion)
   string(REGEX MATCH "commands=\"([a-z ]*)\"" _ "${completion}")
   string(REPLACE " " ";" completed "${CMAKE_MATCH_1}")

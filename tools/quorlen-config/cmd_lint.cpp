@@ -40,11 +40,12 @@ bool use_color(const std::string& choice) {
 }
 
 // The findings of one file that the options let through.
-std::vector<finding> lint_one(const input& in,
+std::vector<finding> lint_one(const input& in, const source_map& map,
                               const lint_command_options& options) {
   camera_setup setup{};
   lint_options lean;
   lean.keep_entries = false;
+  lean.map = &map;
   lint_outcome outcome;
   try {
     outcome = lint_bytes(in.bytes, &setup, lean);
@@ -83,9 +84,11 @@ int run_lint(const lint_command_options& options) {
       status = EXIT_TROUBLE;
       continue;
     }
+    // The file is split once, for the lint and for showing its lines.
+    const source_map map(in.bytes);
     std::vector<finding> found;
     try {
-      found = lint_one(in, options);
+      found = lint_one(in, map, options);
     } catch (const std::bad_alloc&) {
       status = trouble(in.name, "out of memory");
       continue;
@@ -94,7 +97,7 @@ int run_lint(const lint_command_options& options) {
     if (json) {
       json_report(all, in.name, found);
     } else {
-      text += gcc_report(escape_text(in.name), in.bytes, found, color);
+      text += gcc_report(escape_text(in.name), map, found, color);
     }
   }
   if (json) {

@@ -35,7 +35,12 @@ class linter {
  public:
   linter(const std::string& bytes, camera_setup* record,
          const lint_options& options)
-      : bytes_(bytes), map_(bytes), ctx_(map_, record), options_(options) {
+      : bytes_(bytes),
+        own_map_(options.map == nullptr ? std::make_unique<source_map>(bytes)
+                                        : nullptr),
+        map_(options.map != nullptr ? *options.map : *own_map_),
+        ctx_(map_, record),
+        options_(options) {
     families_.push_back(line_rules());
     families_.push_back(section_rules());
     families_.push_back(key_rules());
@@ -200,7 +205,8 @@ class linter {
   }
 
   const std::string& bytes_;
-  const source_map map_;
+  const std::unique_ptr<source_map> own_map_;
+  const source_map& map_;
   lint_context ctx_;
   lint_options options_;
   std::vector<std::unique_ptr<rule_family>> families_;

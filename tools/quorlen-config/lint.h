@@ -42,11 +42,16 @@ struct lint_outcome {
   int pieces = 0;                 // the reads a 200-byte fgets needs
 };
 
+class source_map;
+
 struct lint_options {
   // False: each register entry leaves the record once it is checked, so
   // that a file of any size needs little memory; the record then holds no
   // entries.
   bool keep_entries = true;
+  // The map of these bytes, when the caller has made one to show the
+  // findings with; otherwise the lint makes its own.
+  const source_map* map = nullptr;
 };
 
 // Lints the bytes of one file, parsing them into *record (zero-filled by

@@ -22,12 +22,11 @@ const char* level_colour(level l) {
 
 }  // namespace
 
-std::string gcc_report(const std::string& shown_path, const std::string& bytes,
+std::string gcc_report(const std::string& shown_path, const source_map& map,
                        const std::vector<finding>& findings, bool color) {
   const auto paint = [&](const char* colour, const std::string& text) {
     return color ? colour + text + RESET : text;
   };
-  const source_map map(bytes);
   std::string out;
   for (const finding& f : findings) {
     std::string message = f.message;

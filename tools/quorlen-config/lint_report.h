@@ -7,12 +7,13 @@
 
 #include "json_writer.h"
 #include "lint.h"
+#include "source_map.h"
 
 namespace quorlen_tool {
 
 // "file:line:column: level: message [code]", the line, and a caret with
 // tildes under the span; with colour when asked.
-std::string gcc_report(const std::string& shown_path, const std::string& bytes,
+std::string gcc_report(const std::string& shown_path, const source_map& map,
                        const std::vector<finding>& findings, bool color);
 
 // One {"file", "line", "column", "end_line", "end_column", "level", "code",
