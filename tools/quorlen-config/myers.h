@@ -2,7 +2,10 @@
 // linear space (the divide and conquer of "An O(ND) Difference Algorithm and
 // Its Variations", as GNU diff's compareseq does it): time O((N + M) D),
 // where D is the number of elements not in common, and memory linear in
-// N + M.
+// N + M.  As GNU diff does, a search that has taken EXPENSIVE edits without
+// meeting its other half splits where it has got furthest: the result may
+// then be longer than the shortest, but two wholly different files cost
+// O((N + M) EXPENSIVE) rather than O((N + M)^2).
 #ifndef QUORLEN_MYERS_H
 #define QUORLEN_MYERS_H
 
@@ -17,6 +20,8 @@ namespace quorlen_tool {
 template <class Same, class Match>
 class common_runs {
  public:
+  static constexpr std::int64_t EXPENSIVE = 4096;
+
   common_runs(std::size_t n, std::size_t m, Same same, Match match)
       : same_(same),
         match_(match),
@@ -82,7 +87,7 @@ class common_runs {
     const bool odd = ((fmid - bmid) & 1) != 0;
     fd(fmid) = x0;
     bd(bmid) = x1;
-    for (;;) {
+    for (index cost = 1;; ++cost) {
       if (fmin > dmin)
         fd(--fmin - 1) = -1;
       else
@@ -121,6 +126,34 @@ class common_runs {
           return;
         }
       }
+      if (cost >= EXPENSIVE) {
+        return furthest(x0, x1, y0, y1, fmin, fmax, bmin, bmax, xmid, ymid);
+      }
+    }
+  }
+
+  // The point that either search has got furthest to, in x + y from where
+  // it started.
+  void furthest(index x0, index x1, index y0, index y1, index fmin, index fmax,
+                index bmin, index bmax, index& xmid, index& ymid) {
+    index fbest = -1, fx = x0;
+    for (index d = fmax; d >= fmin; d -= 2) {
+      index x = fd(d) < x1 ? fd(d) : x1;
+      index y = x - d;
+      if (y > y1) x = y1 + d, y = y1;
+      if (x + y > fbest) fbest = x + y, fx = x;
+    }
+    index bbest = INT64_MAX, bx = x1;
+    for (index d = bmax; d >= bmin; d -= 2) {
+      index x = bd(d) > x0 ? bd(d) : x0;
+      index y = x - d;
+      if (y < y0) x = y0 + d, y = y0;
+      if (x + y < bbest) bbest = x + y, bx = x;
+    }
+    if ((x1 + y1) - bbest < fbest - (x0 + y0)) {
+      xmid = fx, ymid = fbest - fx;
+    } else {
+      xmid = bx, ymid = bbest - bx;
     }
   }
 

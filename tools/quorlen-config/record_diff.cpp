@@ -1,5 +1,6 @@
 #include "record_diff.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "lint_context.h"
@@ -69,31 +70,76 @@ std::vector<std::size_t> in_section(const entry_list& list,
 void gap(const std::vector<std::size_t>& x, std::size_t x0, std::size_t x1,
          const std::vector<std::size_t>& y, std::size_t y0, std::size_t y1,
          std::vector<entry_change>& out) {
+  const auto at = [](std::size_t i) { return static_cast<std::uint32_t>(i); };
   const std::size_t paired = std::min(x1 - x0, y1 - y0);
   for (std::size_t k = 0; k < paired; ++k) {
-    out.push_back({change_kind::changed, x[x0 + k], y[y0 + k]});
+    out.push_back({change_kind::changed, at(x[x0 + k]), at(y[y0 + k])});
   }
   for (std::size_t i = x0 + paired; i < x1; ++i) {
-    out.push_back({change_kind::removed, x[i], 0});
+    out.push_back({change_kind::removed, at(x[i]), 0});
   }
   for (std::size_t j = y0 + paired; j < y1; ++j) {
-    out.push_back({change_kind::added, 0, y[j]});
+    out.push_back({change_kind::added, 0, at(y[j])});
   }
 }
 
+std::uint64_t hash_of(const entry_list& list, std::size_t i) {
+  std::uint64_t h = 14695981039346656037u;  // FNV-1a
+  const auto mix = [&](std::uint32_t word) {
+    for (int shift = 0; shift < 32; shift += 8) {
+      h = (h ^ ((word >> shift) & 0xFFu)) * 1099511628211u;
+    }
+  };
+  mix(list.type(i));
+  for (unsigned v = 0; v < list.count(i); ++v) {
+    mix(static_cast<std::uint32_t>(list.values(i)[v]));
+  }
+  return h;
+}
+
+// The places in a section (indices into its entries) whose entry may
+// occur in the other file's section: one whose hash is not among the
+// other's occurs there certainly not, and is an edit whatever else is.
+std::vector<std::size_t> in_both(const entry_list& list,
+                                 const std::vector<std::size_t>& mine,
+                                 const entry_list& other_list,
+                                 const std::vector<std::size_t>& other) {
+  std::vector<std::uint64_t> theirs;
+  theirs.reserve(other.size());
+  for (std::size_t i : other) theirs.push_back(hash_of(other_list, i));
+  std::sort(theirs.begin(), theirs.end());
+  std::vector<std::size_t> kept;
+  for (std::size_t place = 0; place < mine.size(); ++place) {
+    if (std::binary_search(theirs.begin(), theirs.end(),
+                           hash_of(list, mine[place]))) {
+      kept.push_back(place);
+    }
+  }
+  return kept;
+}
+
+// Entries that occur in one file only are set aside first, as GNU diff
+// sets aside lines that occur in one file only: they change nothing of the
+// common subsequence, and a rewritten section then costs little.
 section_changes section_diff(const entry_list& a, const entry_list& b,
                              std::uint32_t section) {
   const std::vector<std::size_t> x = in_section(a, section);
   const std::vector<std::size_t> y = in_section(b, section);
+  const std::vector<std::size_t> xs = in_both(a, x, b, y);
+  const std::vector<std::size_t> ys = in_both(b, y, a, x);
   section_changes out{section, {}};
-  std::size_t i = 0, j = 0;
+  std::size_t i = 0, j = 0;  // the places up to which all is told
   find_common_runs(
-      x.size(), y.size(),
-      [&](std::size_t p, std::size_t q) { return a.same(x[p], b, y[q]); },
+      xs.size(), ys.size(),
+      [&](std::size_t p, std::size_t q) {
+        return a.same(x[xs[p]], b, y[ys[q]]);
+      },
       [&](std::size_t p, std::size_t q, std::size_t length) {
-        gap(x, i, p, y, j, q, out.changes);
-        i = p + length;
-        j = q + length;
+        for (std::size_t k = 0; k < length; ++k) {
+          gap(x, i, xs[p + k], y, j, ys[q + k], out.changes);
+          i = xs[p + k] + 1;
+          j = ys[q + k] + 1;
+        }
       });
   gap(x, i, x.size(), y, j, y.size(), out.changes);
   return out;

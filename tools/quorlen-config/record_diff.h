@@ -27,12 +27,13 @@ struct field_change {
   shown_value a, b;
 };
 
-enum class change_kind { changed, removed, added };
+enum class change_kind : unsigned char { changed, removed, added };
 
-// An entry of A, of B, or one of each; indices into the files' entry lists.
+// An entry of A, of B, or one of each; indices into the files' entry lists
+// (which a record's 32-bit count bounds).
 struct entry_change {
   change_kind kind;
-  std::size_t a, b;
+  std::uint32_t a, b;
 };
 
 struct section_changes {
