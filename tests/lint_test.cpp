@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -24,6 +25,7 @@ struct rule_case {
   std::string says;
   std::function<std::string(const camera_setup&)> record;
   std::string suggestion = "";
+  int end_column = 0;  // where the span ends, when the row says
 };
 
 std::string when(bool holds, const char* text) {
@@ -158,7 +160,32 @@ TEST(lint, every_rule_finds_its_place_and_says_what_the_record_holds) {
        "control at line 1",
        [](auto& s) { return when(s.control_count == 2, "control at line 1"); }},
       {"camera key again", std::string(CAM) + "CFG_MODE = 2\nCFG_MODE = 3\n", "Q901", 3, 1,
-       "first at line 2", [](auto& s) { return when(s.cfg_mode == 3, "first at line 2"); }},
+       "first at line 2", [](auto& s) { return when(s.cfg_mode == 3, "first at line 2"); },
+       "", 9},
+      {"hash kept in a text", std::string(CAM) + "TYPE = ql5m # rev A\n", "Q503", 2, 13,
+       "'ql5m # rev A'", [](auto& s) { return "'" + std::string(s.type) + "'"; }, "", 20},
+      {"indented key", std::string(CAM) + "I2C_ADDR = 0x36\n  BIT_WIDTH = 10\n", "Q604", 3,
+       3, "value of I2C_ADDR, not as BIT_WIDTH", [](auto& s) {
+         return when(s.i2c_addr == 0 && s.bit_width == 0, "value of I2C_ADDR, not as BIT_WIDTH");
+       }, "", 12},
+      {"indented block marker", std::string(CTL) + OK_CONTROL +
+           "  ======CODE_BLOCK_START======\n  set(value);\n======CODE_BLOCK_END======\n",
+       "Q703", 5, 3, "continues STEP: no block opens, and lines 6 to 7",
+       [](auto& s) {
+         return when(s.controls[0].code == nullptr && s.controls[0].step == 0,
+                     "continues STEP: no block opens, and lines 6 to 7");
+       }, "", 31},
+      {"end marker alone", std::string(CAM) + "======CODE_BLOCK_END======\n", "Q704", 2, 1,
+       "no block open", [](auto& s) { return when(s.control_count == 0, "no block open"); },
+       "", 27},
+      {"control key again", std::string(CTL) + OK_CONTROL + "CTRL_NAME = d\n", "Q902", 5,
+       1, "first at line 2", [](auto& s) {
+         return when(std::string(s.controls[0].ctrl_name) == "d", "first at line 2");
+       }, "", 10},
+      {"unknown code disabled", "; quorlen-config: disable=Q201,Q999\n" + std::string(CAM),
+       "Q903", 1, 32, "'Q999'", [](auto&) { return std::string("'Q999'"); }, "", 36},
+      {"spans cover the number", std::string(CAM) + "BIT_WIDTH = 0x1FF ; note\n", "Q305",
+       2, 13, "holds 255", [](auto& s) { return "holds " + num(s.bit_width); }, "", 18},
   };
   for (const rule_case& row : rows) {
     SCOPED_TRACE(row.name);
@@ -179,7 +206,54 @@ TEST(lint, every_rule_finds_its_place_and_says_what_the_record_holds) {
     if (!row.suggestion.empty()) {
       EXPECT_EQ(found->suggestion, row.suggestion);
     }
+    if (row.end_column != 0) {
+      EXPECT_EQ(found->end_line, row.line);
+      EXPECT_EQ(found->end_column, row.end_column);
+    }
   }
+}
+
+// A line read otherwise than it looks is explained once, at its cause: what
+// the keys and values on it then say is left out.
+TEST(lint, a_cause_leaves_out_what_follows_from_it) {
+  const struct {
+    std::string input;
+    const char* cause;
+  } rows[] = {
+      {std::string(CAM) + "I2C_ADDR = 0x36\n  BIT_WIDTH = 10\n", "Q604"},
+      {std::string(CTL) +
+           "MAX_VALUE = 9\nSTEP = 1\nCTRL_NAME = c\n"
+           "  ======CODE_BLOCK_START======\n  set(value);\n"
+           "  reg 0x3500 = (value >> 12)\n======CODE_BLOCK_END======\n",
+       "Q703"},
+      {std::string(REG) + "REG = 1\n======CODE_BLOCK_END======\n", "Q704"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.input);
+    quorlen_test::owned_setup setup;
+    std::vector<std::string> codes;
+    for (const finding& f :
+         quorlen_tool::lint_bytes(r.input, &setup.s).findings) {
+      codes.push_back(f.code);
+    }
+    EXPECT_EQ(codes, std::vector<std::string>{r.cause});
+  }
+}
+
+// The README's table of codes is the registry's, row for row.
+TEST(lint, the_readme_lists_every_rule_as_the_registry_does) {
+  std::ifstream readme(std::string(QUORLEN_SOURCE_DIR) + "/README.md");
+  ASSERT_TRUE(readme.good());
+  std::vector<std::string> listed, registered;
+  for (std::string line; std::getline(readme, line);) {
+    if (line.rfind("| Q", 0) == 0) listed.push_back(line);
+  }
+  for (const quorlen_tool::rule& r : quorlen_tool::lint_rules) {
+    registered.push_back(std::string("| ") + r.code + " | " +
+                         quorlen_tool::level_name(r.severity) + " | " +
+                         r.summary + " |");
+  }
+  EXPECT_EQ(listed, registered);
 }
 
 TEST(lint, comments_silence_codes_on_the_next_line_or_in_the_whole_file) {

@@ -2,106 +2,187 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "load.h"
 #include "record_json.h"
-#include "test_support.h"
 
 namespace {
 
-using json = nlohmann::json;
+using json = nlohmann::ordered_json;
 
-std::string control(const std::string& field, const json& value) {
-  return json{{"controls", json::array({json{{field, value}}})}}.dump();
+// A small record's document, as json writes it.
+json base_document() {
+  static const char text[] =
+      "[camera parameter]\nTYPE = cam\nSIZE = 640, 480\n"
+      "[register parameter]\nREG = 0x3000, 0x01\n"
+      "[control parameter]\nCTRL_NAME = gain\nSTEP = 1\nMAX_VALUE = 255\n"
+      "======CODE_BLOCK_START======\nset(value)\n"
+      "======CODE_BLOCK_END======\n";
+  quorlen_tool::loaded_file file;
+  quorlen_tool::load(text, quorlen_tool::entries_go::record, file);
+  return json::parse(
+      quorlen_tool::json_document("base.cfg", true, file.record));
 }
 
-std::string entry(const json& fields) {
-  return json{{"entries", json::array({fields})}}.dump();
-}
-
-// What format refuses: the field named, and nothing written.
-TEST(record_text, refuses_what_no_file_can_give) {
-  const std::string long_line(200, 'c');
-  struct row {
-    std::string document;
-    const char* field;
-  } rows[] = {
-      {entry({{"section", "camera parameters"}, {"key", "REG"}}),
-       "entries[0].section"},
-      {entry({{"section", "register parameter"}, {"key", "REGS"}}),
-       "entries[0].key"},
-      {entry({{"section_code", 0x01000000}, {"key_code", 1}}),
-       "entries[0].section"},
-      {entry({{"section", "register parameter"}, {"key", "REG"}, {"type", 5}}),
-       "entries[0].type"},
-      {entry({{"section", "board parameter"},
-              {"key", "REG"},
-              {"values", json::array({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
-                                      14, 15, 16, 17})}}),
-       "entries[0].values"},
-      {entry({{"section", "board parameter"},
-              {"key", "DELAY"},
-              {"values", json::array({2147483648LL})}}),
-       "entries[0].values[0]"},
-      {json{{"camera", {{"bit_width", 256}}}}.dump(), "camera.bit_width"},
-      {json{{"camera", {{"type", std::string(50, 't')}}}}.dump(),
-       "camera.type"},
-      {json{{"camera", {{"type", " lead"}}}}.dump(), "camera.type"},
-      {json{{"camera", {{"type", "two\nlines"}}}}.dump(), "camera.type"},
-      {json{{"camera", {{"type", "x"}, {"type_hex", "zz"}}}}.dump(),
-       "camera.type"},
-      {control("ctrl_name", std::string(128, 'n')), "controls[0].ctrl_name"},
-      {control("ctrl_name", "; a ;b"), "controls[0].ctrl_name"},
-      {control("min_value", 9223372036854775808ULL), "controls[0].min_value"},
-      {control("code", "[camera parameter]\n"), "controls[0].code"},
-      {control("code", "  ======code_block_end======\n"), "controls[0].code"},
-      {control("code", "no line end"), "controls[0].code"},
-      {control("code", long_line + "\n"), "controls[0].code"},
-      {control("code", "trailing blank \n"), "controls[0].code"},
-  };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(r.document);
-    camera_setup setup{};
-    std::string message;
-    try {
-      quorlen_tool::record_from_json(json::parse(r.document), setup);
-      quorlen_tool::write_config(setup);
-    } catch (const quorlen_tool::unwritable& e) {
-      message = e.what();
-    }
-    quorlen_tool::free_setup(setup);
-    EXPECT_EQ(message.rfind(std::string(r.field) + ":", 0), 0u) << message;
+// The message format gives for a document, or empty when it writes a file.
+std::string format_message(const std::string& document) {
+  camera_setup setup{};
+  quorlen_tool::entry_list entries;
+  std::string message;
+  try {
+    quorlen_tool::read_document(document, setup, entries);
+    quorlen_tool::write_config(setup, &entries);
+  } catch (const quorlen_tool::unwritable& e) {
+    message = e.what();
   }
+  quorlen_tool::free_setup(setup);
+  return message;
+}
+
+// What format refuses: anything json does not write, and records that no
+// file can give; the JSON path of the first problem named.
+TEST(record_text, format_refuses_with_the_path_of_the_first_problem) {
+  struct row {
+    const char* name;
+    std::function<void(json&)> change;
+    const char* path;  // the message starts "path: why"
+  } rows[] = {
+      {"empty object", [](json& d) { d = json::object(); }, "$.file: missing"},
+      {"lint report",
+       [](json& d) {
+         d = json{{"findings", json::array()}};
+       },
+       "$.findings: unknown field"},
+      {"missing height", [](json& d) { d["camera"].erase("height"); },
+       "$.camera.height: missing"},
+      {"misspelt field",
+       [](json& d) { d["camera"]["i2c_adr"] = d["camera"]["i2c_addr"]; },
+       "$.camera.i2c_adr: unknown field"},
+      {"text for a number", [](json& d) { d["camera"]["width"] = "640"; },
+       "$.camera.width: wrong type"},
+      {"fraction", [](json& d) { d["camera"]["width"] = 1.5; },
+       "$.camera.width: not a whole number"},
+      {"beyond 8 bits", [](json& d) { d["camera"]["bit_width"] = 256; },
+       "$.camera.bit_width: beyond"},
+      {"beyond 64 bits",
+       [](json& d) { d["controls"][0]["min_value"] = 9223372036854775808ULL; },
+       "$.controls[0].min_value: beyond"},
+      {"name and code disagree",
+       [](json& d) { d["entries"][0]["section"] = "board parameter"; },
+       "$.entries[0].section_code: 50331648 is not the code"},
+      {"type disagrees", [](json& d) { d["entries"][0]["type"] = 5; },
+       "$.entries[0].type: 5 is not"},
+      {"unknown section",
+       [](json& d) { d["entries"][0]["section"] = "camera parameters"; },
+       "$.entries[0].section: 'camera parameters' is no board"},
+      {"camera section for an entry",
+       [](json& d) { d["entries"][0]["section"] = "camera parameter"; },
+       "$.entries[0].section: 'camera parameter' is no board"},
+      {"unknown key", [](json& d) { d["entries"][0]["key"] = "REGS"; },
+       "$.entries[0].key: 'REGS' is no register key"},
+      {"seventeen values",
+       [](json& d) {
+         d["entries"][0]["values"] = json(std::vector<int>(17, 1));
+       },
+       "$.entries[0].values: more than 16"},
+      {"value beyond 32 bits",
+       [](json& d) { d["entries"][0]["values"][1] = 2147483648LL; },
+       "$.entries[0].values[1]: beyond"},
+      {"entry not an object", [](json& d) { d["entries"][0] = 1; },
+       "$.entries[0]: wrong type"},
+      {"hex for a UTF-8 text",
+       [](json& d) { d["camera"]["type_hex"] = "63616d"; },
+       "$.camera.type_hex: the bytes are UTF-8"},
+      {"hex disagrees",
+       [](json& d) {
+         d["camera"]["type"] = "\xef\xbf\xbd";
+         d["camera"]["type_hex"] = "ff41";
+       },
+       "$.camera.type_hex: the bytes disagree"},
+      {"hex not hex", [](json& d) { d["camera"]["type_hex"] = "zz"; },
+       "$.camera.type_hex: not pairs"},
+      {"type too long",
+       [](json& d) { d["camera"]["type"] = std::string(50, 't'); },
+       "$.camera.type: more than 49"},
+      {"name too long",
+       [](json& d) { d["controls"][0]["ctrl_name"] = std::string(128, 'n'); },
+       "$.controls[0].ctrl_name: more than 127"},
+      {"leading blank", [](json& d) { d["camera"]["type"] = " lead"; },
+       "$.camera.type: white space"},
+      {"two lines", [](json& d) { d["camera"]["type"] = "two\nlines"; },
+       "$.camera.type: a line end"},
+      {"comment that cannot be spelt",
+       [](json& d) { d["controls"][0]["ctrl_name"] = "; a ;b"; },
+       "$.controls[0].ctrl_name: a value that starts like a comment"},
+      {"code reads as a header",
+       [](json& d) { d["controls"][0]["code"] = "[camera parameter]\n"; },
+       "$.controls[0].code: a code line reads as a section header"},
+      {"code holds the end marker",
+       [](json& d) {
+         d["controls"][0]["code"] = "  ======code_block_end======\n";
+       },
+       "$.controls[0].code: a code line is the end marker"},
+      {"code without line end",
+       [](json& d) { d["controls"][0]["code"] = "no line end"; },
+       "$.controls[0].code: a code block's text ends"},
+      {"code line too long",
+       [](json& d) { d["controls"][0]["code"] = std::string(200, 'c') + "\n"; },
+       "$.controls[0].code: a code line is longer"},
+      {"code with a trailing blank",
+       [](json& d) { d["controls"][0]["code"] = "trailing blank \n"; },
+       "$.controls[0].code: white space"},
+  };
+  ASSERT_EQ(format_message(base_document().dump()), "");
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.name);
+    json document = base_document();
+    r.change(document);
+    const std::string message = format_message(document.dump());
+    EXPECT_EQ(message.rfind(r.path, 0), 0u) << message;
+  }
+  // What a tree of the document cannot show.
+  std::string twice = base_document().dump();
+  twice.replace(twice.find("\"clean\""), 7, "\"file\"");
+  EXPECT_EQ(format_message(twice).rfind("$.file: given twice", 0), 0u);
+  EXPECT_EQ(format_message("{\"file\": ").rfind("$.file: not JSON", 0), 0u);
 }
 
 // Texts and values that need a careful spelling still read back exactly
 // (write_config itself parses what it wrote and compares).
 TEST(record_text, awkward_records_read_back_exactly) {
-  // Sixteen of the widest values need the compact spelling.
-  std::string sixteen =
-      "{\"entries\": [{\"section\": \"register parameter\", "
-      "\"key\": \"VRCMD\", \"values\": [";
-  for (int i = 0; i < 16; ++i)
-    sixteen += (i ? ", " : "") + std::string("-2147483648");
-  sixteen += "]}]}";
-  const std::string documents[] = {
-      json{{"camera", {{"type", ";starts like a comment"}}}}.dump(),
-      json{{"camera", {{"type", "holds ;an inline comment"}}}}.dump(),
-      json{{"camera", {{"type", "//slashes"}}}}.dump(),
-      control("ctrl_name", std::string(126, 'n') + " "),
-      control("code", std::string(199, 'c') + "\n" + "  [not closed\n\n"),
-      control("code", ""),
-      json{{"camera", {{"type", "x"}, {"type_hex", "ff41"}}}}.dump(),
-      sixteen,
+  const std::function<void(json&)> changes[] = {
+      [](json& d) { d["camera"]["type"] = ";starts like a comment"; },
+      [](json& d) { d["camera"]["type"] = "holds ;an inline comment"; },
+      [](json& d) { d["camera"]["type"] = "//slashes"; },
+      [](json& d) {
+        d["controls"][0]["ctrl_name"] = std::string(126, 'n') + " ";
+      },
+      [](json& d) {
+        d["controls"][0]["code"] =
+            std::string(199, 'c') + "\n" + "  [not closed\n\n";
+      },
+      [](json& d) { d["controls"][0]["code"] = ""; },
+      [](json& d) {
+        d["camera"]["type"] =
+            "\xef\xbf\xbd"
+            "A";
+        d["camera"]["type_hex"] = "ff41";
+      },
+      [](json& d) {
+        d["entries"][0]["key"] = "VRCMD";
+        d["entries"][0]["key_code"] = QUORLEN_KEY_VRCMD;
+        d["entries"][0]["type"] = QUORLEN_SECTION_REGISTER | QUORLEN_KEY_VRCMD;
+        d["entries"][0]["values"] = json(std::vector<int>(16, INT32_MIN));
+      },
   };
-  for (const std::string& document : documents) {
-    SCOPED_TRACE(document);
-    camera_setup setup{};
-    EXPECT_NO_THROW({
-      quorlen_tool::record_from_json(json::parse(document), setup);
-      quorlen_tool::write_config(setup);
-    });
-    quorlen_tool::free_setup(setup);
+  for (const auto& change : changes) {
+    json document = base_document();
+    change(document);
+    SCOPED_TRACE(document.dump());
+    EXPECT_EQ(format_message(document.dump()), "");
   }
 }
 

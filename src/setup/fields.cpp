@@ -7,15 +7,18 @@
 namespace quorlen {
 
 // One row a member; the member's name is written once, here.
-#define QUORLEN_FIELD(key, record, family, member, kind, summary)           \
+#define QUORLEN_FIELD(key, record, family, member, kind, summary, hex)      \
   {                                                                         \
     key, family, #member, offsetof(record, member), sizeof(record::member), \
-        field_kind::kind, summary                                           \
+        field_kind::kind, summary, hex                                      \
   }
 #define CAMERA(key, member, kind, summary) \
-  QUORLEN_FIELD(key, camera_setup, CAMERA_SECTION, member, kind, summary)
-#define CONTROL(key, member, kind, summary) \
-  QUORLEN_FIELD(key, control_entry, CONTROL_SECTION, member, kind, summary)
+  QUORLEN_FIELD(key, camera_setup, CAMERA_SECTION, member, kind, summary, false)
+#define CAMERA_HEX(key, member, kind, summary) \
+  QUORLEN_FIELD(key, camera_setup, CAMERA_SECTION, member, kind, summary, true)
+#define CONTROL(key, member, kind, summary)                                 \
+  QUORLEN_FIELD(key, control_entry, CONTROL_SECTION, member, kind, summary, \
+                false)
 
 constexpr field fields[] = {
     CAMERA("CFG_MODE", cfg_mode, int32, "configuration mode"),
@@ -23,10 +26,10 @@ constexpr field fields[] = {
     CAMERA("SIZE", width, pair_first, "image width and height: two values"),
     CAMERA("SIZE", height, pair_second, "image height: SIZE's second value"),
     CAMERA("BIT_WIDTH", bit_width, low8, "bits a pixel, low 8 bits kept"),
-    CAMERA("FORMAT", format, byte_pair,
-           "format code: a, b gives (a << 8) | b, low 16 bits kept"),
+    CAMERA_HEX("FORMAT", format, byte_pair,
+               "format code: a, b gives (a << 8) | b, low 16 bits kept"),
     CAMERA("I2C_MODE", i2c_mode, low8, "I2C mode, low 8 bits kept"),
-    CAMERA("I2C_ADDR", i2c_addr, low16, "I2C address, low 16 bits kept"),
+    CAMERA_HEX("I2C_ADDR", i2c_addr, low16, "I2C address, low 16 bits kept"),
     CAMERA("TRANS_LVL", trans_lvl, int32, "transfer level"),
     CONTROL("MIN_VALUE", min_value, int64, "lowest value, 64-bit"),
     CONTROL("MAX_VALUE", max_value, int64, "highest value, 64-bit"),
@@ -36,10 +39,11 @@ constexpr field fields[] = {
             "the control's name, at most 127 characters"),
     CONTROL("FUNC_NAME", func_name, text,
             "the function that applies it, at most 127 characters"),
-    {nullptr, 0, nullptr, 0, 0, field_kind::int32, nullptr},
+    {nullptr, 0, nullptr, 0, 0, field_kind::int32, nullptr, false},
 };
 
 #undef CONTROL
+#undef CAMERA_HEX
 #undef CAMERA
 #undef QUORLEN_FIELD
 

@@ -34,6 +34,7 @@ struct field {
   std::size_t size;      // the member's bytes
   field_kind kind;
   const char* summary;  // one line for people
+  bool hex;             // a code or an address: shown in hex to people
 };
 
 // In member order; ends with a row whose key is null.

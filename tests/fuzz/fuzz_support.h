@@ -40,6 +40,7 @@ inline void check(bool condition, const char* what) {
   }
 }
 
+using quorlen_tool::same_but_entries;
 using quorlen_tool::same_setup;
 
 // Everything a caller may read is readable and in its place.

@@ -29,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     check(f.line >= 1 && f.line <= outcome.file_lines + 1,
           "finding off the file");
     check(f.column >= 1, "finding before the line");
+    check(f.end_line == f.line && f.end_column > f.column,
+          "finding without its span");
     check(quorlen_tool::find_rule(f.code) != nullptr, "finding without a rule");
   }
   release(plain);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "record_compare.h"
 #include "record_json.h"
 #include "record_text.h"
 
@@ -32,11 +33,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   check(same_setup(parsed, again), "the written file reads back differently");
 
   camera_setup from_json{};
-  const std::string document = quorlen_tool::record_json(parsed).dump(
-      -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-  quorlen_tool::record_from_json(nlohmann::json::parse(document), from_json);
-  check(same_setup(parsed, from_json),
+  quorlen_tool::entry_list entries;
+  const std::string document =
+      quorlen_tool::json_document("input", true, parsed);
+  try {
+    quorlen_tool::read_document(document, from_json, entries);
+  } catch (const quorlen_tool::unwritable& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    check(false, "the JSON document of a parse is refused");
+  }
+  check(same_but_entries(parsed, from_json) &&
+            entries.size() == parsed.entry_count,
         "the JSON document reads back differently");
+  for (std::uint32_t i = 0; i < parsed.entry_count; ++i) {
+    check(entries.same(i, parsed.entries[i]),
+          "an entry of the JSON document reads back differently");
+  }
 
   release(parsed);
   release(again);

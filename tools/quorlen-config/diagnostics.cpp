@@ -102,6 +102,43 @@ std::string escape_text(std::string_view text, bool keep_tabs) {
   return out;
 }
 
+std::string escape_controls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::uint32_t code;
+    std::size_t length = utf8_sequence(text, i, &code);
+    if (length == 0) length = 1;  // a byte of another encoding
+    const bool control = (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F ||
+                         (code >= 0x80 && code <= 0x9F);
+    if (control) {
+      for (std::size_t k = 0; k < length; ++k) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x",
+                      static_cast<unsigned char>(text[i + k]));
+        out += hex;
+      }
+    } else {
+      out.append(text.substr(i, length));
+    }
+    i += length;
+  }
+  return out;
+}
+
+std::string quoted(std::string_view text) {
+  return "'" + escape_text(text) + "'";
+}
+
+std::string number_text(std::int64_t value, bool hex) {
+  if (value < 0 || !hex) return std::to_string(value);
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX",
+                static_cast<unsigned long long>(value));
+  return text;
+}
+
 std::string caret_padding(std::string_view text, std::size_t offset) {
   std::string out;
   for (std::size_t i = 0; i < text.size() && i < offset;) {
@@ -115,6 +152,33 @@ std::string caret_padding(std::string_view text, std::size_t offset) {
     }
   }
   if (offset > text.size()) out.append(offset - text.size(), ' ');
+  return out;
+}
+
+std::string caret_marks(std::string_view text, std::size_t begin,
+                        std::size_t end) {
+  std::string out;
+  const auto mark = [&](std::size_t width) {
+    for (std::size_t k = 0; k < width; ++k) out += out.empty() ? '^' : '~';
+  };
+  for (std::size_t i = begin; i < end || out.empty();) {
+    if (i >= text.size()) {
+      mark(1);
+      ++i;
+      continue;
+    }
+    const std::size_t length = shown_length(text, i, true);
+    if (length == 0) {
+      mark(4);  // shown as \xNN
+      ++i;
+    } else if (text[i] == '\t' && !out.empty()) {
+      out += '\t';
+      ++i;
+    } else {
+      mark(1);
+      i += length;
+    }
+  }
   return out;
 }
 

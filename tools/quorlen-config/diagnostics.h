@@ -27,9 +27,26 @@ bool valid_utf8(std::string_view text);
 // tab stays a tab, for echoing a line above a caret.
 std::string escape_text(std::string_view text, bool keep_tabs = false);
 
+// Only the control characters escaped (C0 but tab and newline, DEL, and
+// C1, as a byte of its own or in UTF-8): what the dump prints stays as it
+// was for any file without them, whatever its encoding.
+std::string escape_controls(std::string_view text);
+
+// 'text', escaped.
+std::string quoted(std::string_view text);
+
+// A number in decimal, or as 0x and upper-case hex digits; a negative
+// number always in decimal.
+std::string number_text(std::int64_t value, bool hex);
+
 // What to put under an echoed line (escaped as above) so that a caret lands
 // at the byte offset given: blanks, and the line's own tabs.
 std::string caret_padding(std::string_view text, std::size_t offset);
+
+// The caret and the tildes that follow it under the bytes [begin, end) of
+// an echoed line: "^~~~".
+std::string caret_marks(std::string_view text, std::size_t begin,
+                        std::size_t end);
 
 }  // namespace quorlen_tool
 

@@ -8,26 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "parser/line_parser.h"
 #include "quorlen_config_parser.h"
+#include "rules.h"
 
 namespace quorlen_tool {
-
-enum class level { info = 0, warning = 1, error = 2 };
-
-const char* level_name(level l);
-
-struct rule {
-  const char* code;  // "Q" and three digits, grouped by family
-  level severity;
-  const char* summary;
-};
-
-// Every rule the lint knows, in code order.
-extern const std::vector<rule> lint_rules;
-
-// The rule with that code, or null.
-const rule* find_rule(const std::string& code);
 
 // A change to a file: the bytes [begin, end) become text.
 struct edit {
@@ -43,8 +27,8 @@ struct finding {
   std::string code;
   std::string message;     // escaped for showing
   std::string suggestion;  // "did you mean ...?", or empty
-  int end_line = 0;        // where the span ends (exclusive column); 0 when
-  int end_column = 0;      // the finding marks one place only
+  int end_line = 0;        // where the span ends: the column just past it,
+  int end_column = 0;      // on the same line for every rule today
   std::vector<edit> fix;   // edits that mend it where the right text is
                            // certain; empty for none
 };
@@ -58,25 +42,24 @@ struct lint_outcome {
   int pieces = 0;                 // the reads a 200-byte fgets needs
 };
 
-// Where the library's reads fall in a file: one piece per read of its
-// 200-byte fgets buffer, which is how the library counts lines.
-struct piece {
-  int line;             // the file line it lies in, as an editor counts
-  std::size_t column0;  // its first byte's offset in that line
-  std::size_t offset;   // its first byte's offset in the file
-  std::size_t size;     // its bytes, a final newline included
-};
-std::vector<piece> library_pieces(const std::string& bytes);
+class source_map;
 
-// Parses the bytes of a file, NUL bytes and all, exactly as the library
-// reads a file (a 200-byte fgets a line), with the handler and watcher given.
-int parse_bytes(const std::string& bytes,
-                int (*handler)(void*, const char*, const char*, const char*),
-                void* user, quorlen::parse_observer* observer);
+struct lint_options {
+  // False: each register entry leaves the record once it is checked, so
+  // that a file of any size needs little memory; the record then holds no
+  // entries.
+  bool keep_entries = true;
+  // The map of these bytes, when the caller has made one to show the
+  // findings with; otherwise the lint makes its own.
+  const source_map* map = nullptr;
+};
 
 // Lints the bytes of one file, parsing them into *record (zero-filled by
 // the caller, who releases it) exactly as quorlen_parse_config would.
+// Throws std::bad_alloc when there is no memory for it.
 lint_outcome lint_bytes(const std::string& bytes, camera_setup* record);
+lint_outcome lint_bytes(const std::string& bytes, camera_setup* record,
+                        const lint_options& options);
 
 }  // namespace quorlen_tool
 

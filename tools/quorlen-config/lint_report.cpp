@@ -1,8 +1,7 @@
 #include "lint_report.h"
 
-#include <string_view>
-
 #include "diagnostics.h"
+#include "source_map.h"
 
 namespace quorlen_tool {
 namespace {
@@ -21,67 +20,56 @@ const char* level_colour(level l) {
   return BOLD;
 }
 
-// The file's lines, without their line ends (and a CR before one).
-std::vector<std::string_view> lines_of(const std::string& bytes) {
-  std::vector<std::string_view> lines;
-  for (std::size_t start = 0; start <= bytes.size();) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string_view line(bytes.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
-  }
-  return lines;
-}
-
 }  // namespace
 
-std::string gcc_report(const std::string& path, const std::string& bytes,
+std::string gcc_report(const std::string& shown_path, const source_map& map,
                        const std::vector<finding>& findings, bool color) {
   const auto paint = [&](const char* colour, const std::string& text) {
     return color ? colour + text + RESET : text;
   };
-  const std::string shown_path = escape_text(path);
-  const std::vector<std::string_view> lines = lines_of(bytes);
   std::string out;
   for (const finding& f : findings) {
     std::string message = f.message;
     if (!f.suggestion.empty()) message += "; " + f.suggestion;
+    const char* colour = level_colour(f.severity);
     out += paint(BOLD, shown_path + ":" + std::to_string(f.line) + ":" +
                            std::to_string(f.column) + ":") +
-           " " +
-           paint(level_colour(f.severity),
-                 std::string(level_name(f.severity)) + ":") +
-           " " + message + " [" + paint(level_colour(f.severity), f.code) +
-           "]\n";
-    const std::size_t index = static_cast<std::size_t>(f.line - 1);
-    const std::string_view line = index < lines.size() ? lines[index] : "";
+           " " + paint(colour, std::string(level_name(f.severity)) + ":") +
+           " " + message + " [" + paint(colour, f.code) + "]\n";
+    const std::string_view line = map.line_text(f.line);
     const std::string number = std::to_string(f.line);
     const std::string gutter(number.size() < 5 ? 5 - number.size() : 0, ' ');
+    const auto begin = static_cast<std::size_t>(f.column - 1);
+    const std::size_t end = f.end_line == f.line && f.end_column > f.column
+                                ? static_cast<std::size_t>(f.end_column - 1)
+                                : begin + 1;
     out += gutter + number + " | " + escape_text(line, true) + "\n";
     out += gutter + std::string(number.size(), ' ') + " | " +
-           caret_padding(line, static_cast<std::size_t>(f.column - 1)) +
-           paint(GREEN, "^") + "\n";
+           caret_padding(line, begin) +
+           paint(GREEN, caret_marks(line, begin, end)) + "\n";
   }
   return out;
 }
 
-void json_report(nlohmann::ordered_json& findings_array,
-                 const std::string& path,
+void json_report(json_writer& out, const std::string& shown_path,
                  const std::vector<finding>& findings) {
   for (const finding& f : findings) {
-    findings_array.push_back({
-        {"file", escape_text(path)},
-        {"line", f.line},
-        {"column", f.column},
-        {"level", level_name(f.severity)},
-        {"code", f.code},
-        {"message", f.message},
-        {"suggestion", f.suggestion.empty()
-                           ? nlohmann::ordered_json(nullptr)
-                           : nlohmann::ordered_json(f.suggestion)},
-    });
+    out.begin_object();
+    out.key("file").value(shown_path);
+    out.key("line").value(f.line);
+    out.key("column").value(f.column);
+    out.key("end_line").value(f.end_line);
+    out.key("end_column").value(f.end_column);
+    out.key("level").value(level_name(f.severity));
+    out.key("code").value(f.code);
+    out.key("message").value(f.message);
+    out.key("suggestion");
+    if (f.suggestion.empty()) {
+      out.null();
+    } else {
+      out.value(f.suggestion);
+    }
+    out.end_object();
   }
 }
 

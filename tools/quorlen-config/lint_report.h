@@ -2,23 +2,24 @@
 #ifndef QUORLEN_LINT_REPORT_H
 #define QUORLEN_LINT_REPORT_H
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "json_writer.h"
 #include "lint.h"
+#include "source_map.h"
 
 namespace quorlen_tool {
 
-// "file:line:column: level: message [code]", the line, and a caret under
-// the column; with colour when asked.
-std::string gcc_report(const std::string& path, const std::string& bytes,
+// "file:line:column: level: message [code]", the line, and a caret with
+// tildes under the span; with colour when asked.
+std::string gcc_report(const std::string& shown_path, const source_map& map,
                        const std::vector<finding>& findings, bool color);
 
-// One {"file", "line", "column", "level", "code", "message", "suggestion"}
-// object per finding.
-void json_report(nlohmann::ordered_json& findings_array,
-                 const std::string& path, const std::vector<finding>& findings);
+// One {"file", "line", "column", "end_line", "end_column", "level", "code",
+// "message", "suggestion"} object per finding, into an open array.
+void json_report(json_writer& out, const std::string& shown_path,
+                 const std::vector<finding>& findings);
 
 }  // namespace quorlen_tool
 

@@ -1,47 +1,81 @@
-// Whether two records hold the same, field by field.
+// The record as the tool handles it: released, its texts read, and two
+// records compared field by field through the field table.
 #ifndef QUORLEN_RECORD_COMPARE_H
 #define QUORLEN_RECORD_COMPARE_H
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "quorlen_config_parser.h"
+#include "setup/fields.h"
+#include "setup/setup_internal.h"
 
 namespace quorlen_tool {
+
+// Releases what a parse stored in the record, and clears it.
+inline void free_setup(camera_setup& setup) {
+  for (std::uint32_t i = 0; i < setup.control_count; ++i) {
+    std::free(setup.controls[i].code);
+  }
+  std::free(setup.controls);
+  std::free(setup.entries);
+  setup = camera_setup{};
+}
+
+// A text member up to its terminator, or its whole size without one.
+inline std::string text_of(const void* record, const quorlen::field& f) {
+  const auto* text = static_cast<const char*>(quorlen::member_of(record, f));
+  return std::string(text, strnlen(text, f.size));
+}
+
+// The members of one family (camera or control) in two records of it.
+inline bool same_fields(const void* a, const void* b, std::uint32_t family) {
+  for (const quorlen::field* f = quorlen::fields; f->key != nullptr; ++f) {
+    if (f->family != family) continue;
+    const bool same =
+        f->kind == quorlen::field_kind::text
+            ? text_of(a, *f) == text_of(b, *f)
+            : quorlen::field_number(a, *f) == quorlen::field_number(b, *f);
+    if (!same) return false;
+  }
+  return true;
+}
+
+inline bool same_entry(const register_entry& x, const register_entry& y) {
+  return x.entry_type == y.entry_type && x.value_count == y.value_count &&
+         std::memcmp(x.values, y.values,
+                     sizeof(std::int32_t) * x.value_count) == 0;
+}
+
+inline bool same_code(const char* x, const char* y) {
+  return (x == nullptr) == (y == nullptr) &&
+         (x == nullptr || std::strcmp(x, y) == 0);
+}
+
+inline bool same_control(const control_entry& x, const control_entry& y) {
+  return same_fields(&x, &y, quorlen::CONTROL_SECTION) &&
+         same_code(x.code, y.code);
+}
+
+// Camera fields and controls; entries aside.
+inline bool same_but_entries(const camera_setup& a, const camera_setup& b) {
+  if (!same_fields(&a, &b, quorlen::CAMERA_SECTION) ||
+      a.control_count != b.control_count) {
+    return false;
+  }
+  for (std::uint32_t i = 0; i < a.control_count; ++i) {
+    if (!same_control(a.controls[i], b.controls[i])) return false;
+  }
+  return true;
+}
 
 // Every field, entry, control and code byte (values past value_count and
 // the reserved field aside).
 inline bool same_setup(const camera_setup& a, const camera_setup& b) {
-  const auto same_text = [](const char* x, const char* y, std::size_t size) {
-    return strncmp(x, y, size) == 0;
-  };
-  if (a.cfg_mode != b.cfg_mode || !same_text(a.type, b.type, sizeof a.type) ||
-      a.width != b.width || a.height != b.height ||
-      a.bit_width != b.bit_width || a.format != b.format ||
-      a.i2c_mode != b.i2c_mode || a.i2c_addr != b.i2c_addr ||
-      a.trans_lvl != b.trans_lvl || a.entry_count != b.entry_count ||
-      a.control_count != b.control_count) {
-    return false;
-  }
+  if (!same_but_entries(a, b) || a.entry_count != b.entry_count) return false;
   for (std::uint32_t i = 0; i < a.entry_count; ++i) {
-    const register_entry& x = a.entries[i];
-    const register_entry& y = b.entries[i];
-    if (x.entry_type != y.entry_type || x.value_count != y.value_count ||
-        std::memcmp(x.values, y.values, sizeof(std::int32_t) * x.value_count) !=
-            0) {
-      return false;
-    }
-  }
-  for (std::uint32_t i = 0; i < a.control_count; ++i) {
-    const control_entry& x = a.controls[i];
-    const control_entry& y = b.controls[i];
-    if (x.min_value != y.min_value || x.max_value != y.max_value ||
-        x.step != y.step || x.def != y.def ||
-        !same_text(x.ctrl_name, y.ctrl_name, sizeof x.ctrl_name) ||
-        !same_text(x.func_name, y.func_name, sizeof x.func_name) ||
-        (x.code == nullptr) != (y.code == nullptr) ||
-        (x.code != nullptr && std::strcmp(x.code, y.code) != 0)) {
-      return false;
-    }
+    if (!same_entry(a.entries[i], b.entries[i])) return false;
   }
   return true;
 }

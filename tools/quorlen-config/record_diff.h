@@ -1,38 +1,73 @@
-// What two configuration files set differently.
+// What two configuration files set differently, as one model that is shown
+// as text for people or as JSON for programs.
 #ifndef QUORLEN_RECORD_DIFF_H
 #define QUORLEN_RECORD_DIFF_H
 
-#include <nlohmann/json.hpp>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "quorlen_config_parser.h"
+#include "json_writer.h"
+#include "load.h"
 
 namespace quorlen_tool {
 
-// A parsed file, with the line (as an editor counts) of each entry and
-// each control's header.
-struct parsed_file {
-  std::string path;
-  camera_setup setup{};
-  std::vector<int> entry_lines;
-  std::vector<int> control_lines;
-  ~parsed_file();
+// A field's value as it is shown: a number (in hex where the field table
+// says), a text, or no code block.
+struct shown_value {
+  enum { number, text, none } kind;
+  std::int64_t n;
+  std::string t;
+  bool hex;
 };
 
-// Parses the bytes of a file as the library does; false when they cannot be
-// parsed at all.
-void parse_file_bytes(const std::string& bytes, parsed_file& file);
+struct field_change {
+  std::string name;  // the member's name in capitals (WIDTH), or code
+  shown_value a, b;
+};
+
+enum class change_kind : unsigned char { changed, removed, added };
+
+// An entry of A, of B, or one of each; indices into the files' entry lists
+// (which a record's 32-bit count bounds).
+struct entry_change {
+  change_kind kind;
+  std::uint32_t a, b;
+};
+
+struct section_changes {
+  std::uint32_t section;  // the section's code
+  std::vector<entry_change> changes;
+};
+
+// Controls are matched by CTRL_NAME: the k-th control of a name in A meets
+// the k-th of that name in B.
+struct control_change {
+  change_kind kind;
+  std::string name;
+  std::size_t a, b;  // indices of the controls
+  std::vector<field_change> fields;
+};
 
 struct record_diff {
-  bool same = true;
-  std::string text;             // for people
-  nlohmann::ordered_json json;  // for programs
+  std::vector<field_change> camera;
+  std::vector<section_changes> sections;  // in the order they first occur
+  std::vector<control_change> controls;
+  bool same() const {
+    return camera.empty() && sections.empty() && controls.empty();
+  }
 };
 
-// Camera fields, entries per section (a longest-common-subsequence diff)
-// and controls matched by CTRL_NAME.
-record_diff diff_records(const parsed_file& a, const parsed_file& b);
+// Camera fields, the entries of each section as a sequence (a shortest
+// edit script), and controls.  Both files must have been loaded with their
+// entries in the list.
+record_diff diff_files(const loaded_file& a, const loaded_file& b);
+
+void write_text(std::FILE* out, const record_diff& diff, const loaded_file& a,
+                const loaded_file& b);
+void write_json(json_writer& out, const record_diff& diff, const loaded_file& a,
+                const loaded_file& b);
 
 }  // namespace quorlen_tool
 

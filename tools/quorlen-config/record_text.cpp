@@ -2,32 +2,26 @@
 
 #include <strings.h>
 
-#include <cinttypes>
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
-#include "char_class.h"
-#include "parser/line_parser.h"
-#include "parser/line_sources.h"
+#include "diagnostics.h"
+#include "load.h"
 #include "parser/text_helpers.h"
 #include "record_json.h"
+#include "setup/fields.h"
 #include "setup/setup_internal.h"
+#include "source_map.h"
 
 namespace quorlen_tool {
 
 namespace {
 
-constexpr std::size_t LINE_ROOM = quorlen::MAX_LINE - 1;  // what one read takes
+using quorlen::field;
+using quorlen::field_kind;
+
 constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
 constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
-
-const char* name_of(const quorlen::code_row* table, std::uint32_t code) {
-  for (const quorlen::code_row* row = table; row->name != nullptr; ++row) {
-    if (row->code == code) return row->name;
-  }
-  return nullptr;
-}
 
 bool blank(char c) { return quorlen::space_class()(c); }
 
@@ -44,7 +38,8 @@ bool starts_comment(std::string_view text) {
 
 class writer {
  public:
-  explicit writer(const camera_setup& s) : s_(s) {}
+  writer(const camera_setup& s, const entry_list* entries)
+      : s_(s), list_(entries) {}
 
   std::string run() {
     camera();
@@ -54,10 +49,9 @@ class writer {
   }
 
  private:
-  void line(const std::string& text, const std::string& field) {
+  void line(const std::string& text, const std::string& path) {
     if (text.size() > LINE_ROOM) {
-      throw unwritable(field,
-                       "the line it needs is longer than 199 characters");
+      throw unwritable(path, "the line it needs is longer than 199 characters");
     }
     out_ += text;
     out_ += '\n';
@@ -66,7 +60,7 @@ class writer {
   // A blank line sets sections apart, as in a hand-written file.
   void header(const std::string& text) {
     if (!out_.empty()) out_ += '\n';
-    line(text, "section");
+    line(text, "$");
   }
 
   // A text as a pair line, or, when a pair line would cut a comment off it,
@@ -75,118 +69,141 @@ class writer {
   // more, which the field cuts off again, so that a blank at its end is not
   // trimmed away.
   void text_key(const char* key, std::string_view whole,
-                const std::string& field, std::size_t room) {
+                const std::string& path, std::size_t room) {
     if (whole.empty()) return;
     std::string padded(whole);
     if (whole.size() == room && blank(whole.back())) padded += 'x';
     const std::string_view text = padded;
     if (text.find_first_of(std::string_view("\n\0", 2)) !=
         std::string_view::npos) {
-      throw unwritable(field, "a line end or NUL byte cannot stand in a value");
+      throw unwritable(path, "a line end or NUL byte cannot stand in a value");
     }
     if (blank(text.front()) || blank(text.back())) {
-      throw unwritable(field,
-                       "white space at either end of a value is trimmed");
+      throw unwritable(path, "white space at either end of a value is trimmed");
     }
     // The value scan starts just after the separator, and its first
     // character never starts a comment: so "KEY =;x" keeps ";x".
     if (!cut_by_comment(" " + std::string(text))) {
-      return line(std::string(key) + " = " + std::string(text), field);
+      return line(std::string(key) + " = " + std::string(text), path);
     }
     if (!cut_by_comment(std::string(text))) {
-      return line(std::string(key) + " =" + std::string(text), field);
+      return line(std::string(key) + " =" + std::string(text), path);
     }
     if (starts_comment(text)) {
-      throw unwritable(field,
+      throw unwritable(path,
                        "a value that starts like a comment and holds "
                        "an inline comment has no spelling");
     }
-    line(std::string(key) + " =", field);
-    line("  " + std::string(text), field);
+    line(std::string(key) + " =", path);
+    line("  " + std::string(text), path);
   }
 
-  void number_key(const char* key, std::int64_t value) {
-    if (value != 0) line(std::string(key) + " = " + std::to_string(value), key);
+  static bool set(const void* record, const field& f) {
+    if (f.kind == field_kind::text) return !text_of(record, f).empty();
+    if (f.kind == field_kind::pair_first) {
+      return quorlen::field_number(record, f) != 0 ||
+             quorlen::field_number(record, (&f)[1]) != 0;
+    }
+    return quorlen::field_number(record, f) != 0;
+  }
+
+  // One member as the row says a file sets it; nothing for an unset one,
+  // which a zero-filled record holds already.
+  void put(const void* record, const field& f, const std::string& path) {
+    if (f.kind == field_kind::pair_second || !set(record, f)) return;
+    const std::string key = f.key;
+    const auto number = [&](const field& row) {
+      return std::to_string(quorlen::field_number(record, row));
+    };
+    switch (f.kind) {
+    case field_kind::text: {
+      const std::string text = text_of(record, f);
+      if (text.size() == f.size) {
+        throw unwritable(
+            path, "more than " + std::to_string(f.size - 1) + " characters");
+      }
+      return text_key(f.key, text, path, f.size - 1);
+    }
+    case field_kind::pair_first:
+      return line(key + " = " + number(f) + ", " + number((&f)[1]), path);
+    case field_kind::byte_pair: {
+      const std::int64_t v = quorlen::field_number(record, f);
+      return line(key + " = " + std::to_string(v >> 8) + ", " +
+                      std::to_string(v & 0xFF),
+                  path);
+    }
+    default: return line(key + " = " + number(f), path);
+    }
+  }
+
+  // Names first, as people write them: then the numbers, in table order.
+  void fields(const void* record, std::uint32_t family,
+              const std::string& path) {
+    for (const bool texts : {true, false}) {
+      for (const field* f = quorlen::fields; f->key != nullptr; ++f) {
+        if (f->family == family && (f->kind == field_kind::text) == texts) {
+          put(record, *f, path + "." + f->member);
+        }
+      }
+    }
   }
 
   void camera() {
-    const std::size_t type_length = strnlen(s_.type, sizeof s_.type);
-    if (type_length == sizeof s_.type) {
-      throw unwritable("camera.type", "more than 49 characters");
+    bool any = false;
+    for (const field* f = quorlen::fields; f->key != nullptr; ++f) {
+      any = any || (f->family == quorlen::CAMERA_SECTION && set(&s_, *f));
     }
-    const bool any = s_.cfg_mode != 0 || type_length != 0 || s_.width != 0 ||
-                     s_.height != 0 || s_.bit_width != 0 || s_.format != 0 ||
-                     s_.i2c_mode != 0 || s_.i2c_addr != 0 || s_.trans_lvl != 0;
     if (!any) return;
     header("[camera parameter]");
-    number_key("CFG_MODE", s_.cfg_mode);
-    text_key("TYPE", std::string_view(s_.type, type_length), "camera.type",
-             sizeof s_.type - 1);
-    if (s_.width != 0 || s_.height != 0) {
-      line("SIZE = " + std::to_string(s_.width) + ", " +
-               std::to_string(s_.height),
-           "size");
-    }
-    number_key("BIT_WIDTH", s_.bit_width);
-    if (s_.format != 0) {
-      line("FORMAT = " + std::to_string(s_.format >> 8) + ", " +
-               std::to_string(s_.format & 0xFF),
-           "format");
-    }
-    number_key("I2C_MODE", s_.i2c_mode);
-    number_key("I2C_ADDR", s_.i2c_addr);
-    number_key("TRANS_LVL", s_.trans_lvl);
+    fields(&s_, quorlen::CAMERA_SECTION, "$.camera");
   }
 
-  // Register values in hex, delays in decimal; a negative value always in
-  // decimal, since a hex number with bit 31 set would be clamped.
-  static std::string value_text(std::int32_t v, bool decimal) {
-    if (v < 0 || decimal) return std::to_string(v);
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%" PRIX32, static_cast<std::uint32_t>(v));
-    return hex;
+  void entry(std::uint32_t type, const std::int32_t* values, unsigned count,
+             const std::string& path) {
+    const char* section = section_name(type & 0xFFFF0000u);
+    const char* key = register_key_name(type & 0xFFFFu);
+    const std::uint32_t family = type & 0xFF000000u;
+    if (section == nullptr || family == QUORLEN_SECTION_CAMERA ||
+        family == QUORLEN_SECTION_CONTROL) {
+      throw unwritable(path + ".section",
+                       "no board or register section has this code");
+    }
+    if (key == nullptr) throw unwritable(path + ".key", "no key has this code");
+    if (count > QUORLEN_MAX_VALUES) {
+      throw unwritable(path + ".values", "more than 16 values");
+    }
+    if (section != current_) {
+      header(std::string("[") + section + "]");
+      current_ = section;
+    }
+    const std::string spaced = std::string(key) + (count > 0 ? " = " : " =") +
+                               values_text(type, values, count, ", ");
+    const std::string compact =
+        std::string(key) + "=" + values_text(type, values, count, ",");
+    line(spaced.size() <= LINE_ROOM ? spaced : compact, path + ".values");
   }
 
   void entries() {
-    const char* current = nullptr;
+    if (list_ != nullptr) {
+      for (std::size_t i = 0; i < list_->size(); ++i) {
+        entry(list_->type(i), list_->values(i), list_->count(i),
+              "$.entries[" + std::to_string(i) + "]");
+      }
+      return;
+    }
     for (std::uint32_t i = 0; i < s_.entry_count; ++i) {
       const register_entry& e = s_.entries[i];
-      const std::string field = "entries[" + std::to_string(i) + "]";
-      const char* section = section_name(e.entry_type & 0xFFFF0000u);
-      const char* key = register_key_name(e.entry_type & 0xFFFFu);
-      if (section == nullptr ||
-          (e.entry_type & 0xFF000000u) == QUORLEN_SECTION_CAMERA ||
-          (e.entry_type & 0xFF000000u) == QUORLEN_SECTION_CONTROL) {
-        throw unwritable(field + ".section",
-                         "no board or register section has this code");
-      }
-      if (key == nullptr)
-        throw unwritable(field + ".key", "no key has this code");
-      if (e.value_count > QUORLEN_MAX_VALUES) {
-        throw unwritable(field + ".values", "more than 16 values");
-      }
-      if (current != section) {
-        header(std::string("[") + section + "]");
-        current = section;
-      }
-      std::string spaced = std::string(key) + " =";
-      std::string compact = std::string(key) + "=";
-      for (int v = 0; v < e.value_count; ++v) {
-        const std::string text = value_text(
-            e.values[v], (e.entry_type & 0xFFFFu) == QUORLEN_KEY_DELAY);
-        spaced += (v == 0 ? " " : ", ") + text;
-        compact += (v == 0 ? "" : ",") + text;
-      }
-      line(spaced.size() <= LINE_ROOM ? spaced : compact, field + ".values");
+      entry(e.entry_type, e.values, e.value_count,
+            "$.entries[" + std::to_string(i) + "]");
     }
   }
 
   // Each line of the block verbatim; a line of exactly 199 characters is
   // what one read takes, so the next one follows it without a line end.
-  void code_block(const char* code, const std::string& field) {
+  void code_block(const char* code, const std::string& path) {
     std::string_view text(code);
     if (!text.empty() && text.back() != '\n') {
-      throw unwritable(field, "a code block's text ends with a line end");
+      throw unwritable(path, "a code block's text ends with a line end");
     }
     out_ += BLOCK_START;
     out_ += '\n';
@@ -194,25 +211,7 @@ class writer {
       const std::size_t end = text.find('\n');
       const std::string_view one = text.substr(0, end);
       text.remove_prefix(end + 1);
-      if (one.size() > LINE_ROOM) {
-        throw unwritable(field, "a code line is longer than 199 characters");
-      }
-      if (!one.empty() && blank(one.back())) {
-        throw unwritable(field,
-                         "white space at the end of a code line is trimmed");
-      }
-      std::size_t first = 0;
-      while (first < one.size() && blank(one[first])) ++first;
-      const std::string rest(one.substr(first));
-      if (strcasecmp(rest.c_str(), BLOCK_END) == 0) {
-        throw unwritable(field, "a code line is the end marker");
-      }
-      std::string probe = rest + '\0';
-      if (probe[0] == '[' &&
-          *quorlen::find_stop_char(&probe[1],
-                                   quorlen::stop_set::close_bracket) == ']') {
-        throw unwritable(field, "a code line reads as a section header");
-      }
+      code_line(one, path);
       out_.append(one);
       if (one.size() < LINE_ROOM) out_ += '\n';
     }
@@ -220,56 +219,69 @@ class writer {
     out_ += '\n';
   }
 
+  static void code_line(std::string_view one, const std::string& path) {
+    if (one.size() > LINE_ROOM) {
+      throw unwritable(path, "a code line is longer than 199 characters");
+    }
+    if (!one.empty() && blank(one.back())) {
+      throw unwritable(path,
+                       "white space at the end of a code line is trimmed");
+    }
+    std::size_t first = 0;
+    while (first < one.size() && blank(one[first])) ++first;
+    const std::string rest(one.substr(first));
+    if (strcasecmp(rest.c_str(), BLOCK_END) == 0) {
+      throw unwritable(path, "a code line is the end marker");
+    }
+    std::string probe = rest + '\0';
+    if (probe[0] == '[' &&
+        *quorlen::find_stop_char(&probe[1], quorlen::stop_set::close_bracket) ==
+            ']') {
+      throw unwritable(path, "a code line reads as a section header");
+    }
+  }
+
   void controls() {
     for (std::uint32_t i = 0; i < s_.control_count; ++i) {
       const control_entry& c = s_.controls[i];
-      const std::string field = "controls[" + std::to_string(i) + "]";
+      const std::string path = "$.controls[" + std::to_string(i) + "]";
       header("[control parameter]");
-      const std::size_t name_length = strnlen(c.ctrl_name, sizeof c.ctrl_name);
-      const std::size_t func_length = strnlen(c.func_name, sizeof c.func_name);
-      if (name_length == sizeof c.ctrl_name) {
-        throw unwritable(field + ".ctrl_name", "more than 127 characters");
-      }
-      if (func_length == sizeof c.func_name) {
-        throw unwritable(field + ".func_name", "more than 127 characters");
-      }
-      text_key("CTRL_NAME", std::string_view(c.ctrl_name, name_length),
-               field + ".ctrl_name", sizeof c.ctrl_name - 1);
-      text_key("FUNC_NAME", std::string_view(c.func_name, func_length),
-               field + ".func_name", sizeof c.func_name - 1);
-      number_key("MIN_VALUE", c.min_value);
-      number_key("MAX_VALUE", c.max_value);
-      number_key("STEP", c.step);
-      number_key("DEF", c.def);
-      if (c.code != nullptr) code_block(c.code, field + ".code");
+      fields(&c, quorlen::CONTROL_SECTION, path);
+      if (c.code != nullptr) code_block(c.code, path + ".code");
     }
   }
 
   const camera_setup& s_;
+  const entry_list* list_;
+  const char* current_ = nullptr;  // the section of the entries last written
   std::string out_;
 };
 
+// The entries read back, against those written.
+bool same_entries(const camera_setup& s, const entry_list* list,
+                  const entry_list& back) {
+  const std::size_t count = list != nullptr ? list->size() : s.entry_count;
+  if (back.size() != count) return false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const bool same =
+        list != nullptr ? list->same(i, back, i) : back.same(i, s.entries[i]);
+    if (!same) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-const char* section_name(std::uint32_t code) {
-  return name_of(quorlen::section_codes, code);
-}
-
-const char* register_key_name(std::uint32_t code) {
-  return name_of(quorlen::register_key_codes, code);
-}
-
-std::string write_config(const camera_setup& setup) {
-  std::string text = writer(setup).run();
+std::string write_config(const camera_setup& record,
+                         const entry_list* entries) {
+  std::string text = writer(record, entries).run();
   // The proof: the library reads the text back into the same record.
-  camera_setup back{};
-  quorlen::setup_context context(&back);
-  const int result =
-      quorlen::parse_text(text.c_str(), quorlen::setup_handler, &context);
-  const bool same = result == 0 && same_setup(setup, back);
-  free_setup(back);
-  if (!same)
-    throw unwritable("record", "the written file would read back differently");
+  loaded_file back;
+  load(text, entries_go::list, back);
+  if (back.result != 0 || !same_but_entries(record, back.record) ||
+      !same_entries(record, entries, back.entries)) {
+    throw unwritable("$", "the written file would read back differently");
+  }
   return text;
 }
 

@@ -5,27 +5,26 @@
 #include <stdexcept>
 #include <string>
 
+#include "entry_list.h"
 #include "quorlen_config_parser.h"
 #include "record_compare.h"
 
 namespace quorlen_tool {
 
-// A record that no file can give: the field, and why.
+// A record that no file can give, or a document that is not one json
+// writes: the JSON path of the field, and why.
 class unwritable : public std::runtime_error {
  public:
-  unwritable(const std::string& field, const std::string& why)
-      : std::runtime_error(field + ": " + why) {}
+  unwritable(const std::string& path, const std::string& why)
+      : std::runtime_error(path + ": " + why) {}
 };
 
 // The configuration text whose parse, into a zero-filled record, gives
-// exactly this record; throws unwritable rather than write anything that
-// would read back differently.
-std::string write_config(const camera_setup& setup);
-
-// The section text a file writes for a section code, and the key text for
-// a register key code; null for none.
-const char* section_name(std::uint32_t code);
-const char* register_key_name(std::uint32_t code);
+// exactly this record, with the entries of the list when one is given;
+// throws unwritable rather than write anything that would read back
+// differently, which it makes sure of by parsing what it wrote.
+std::string write_config(const camera_setup& record,
+                         const entry_list* entries = nullptr);
 
 }  // namespace quorlen_tool
 

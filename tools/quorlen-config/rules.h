@@ -1,0 +1,208 @@
+// Every lint rule: its code, its level and one line saying what it finds.
+// Codes never change meaning; the README's table is checked against this
+// one.  A rule is named at its call site by its id, so a code that does not
+// exist cannot be written there.
+#ifndef QUORLEN_RULES_H
+#define QUORLEN_RULES_H
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+namespace quorlen_tool {
+
+enum class level { info = 0, warning = 1, error = 2 };
+
+const char* level_name(level l);
+
+// In code order; the hundreds are the families.
+enum class rule_id : unsigned char {
+  // 0: lines the library refuses
+  unclosed_header,
+  no_separator,
+  refused_line,
+  block_unterminated,
+  block_broken_off,
+  block_no_memory,
+  // 1: sections
+  unknown_section,
+  open_group,
+  section_cut,
+  text_after_header,
+  // 2: keys
+  unknown_key,
+  pair_before_header,
+  // 3: numbers
+  text_after_number,
+  no_number,
+  sign_before_hex,
+  beyond_range,
+  cut_to_field,
+  // 4: lists
+  too_many_values,
+  size_count,
+  format_count,
+  continuation_comment,
+  // 5: texts
+  text_cut,
+  unspaced_comment_mark,
+  hash_in_text,
+  // 6: how lines are read
+  long_line,
+  late_byte_order_mark,
+  indented_after_header,
+  indented_key,
+  // 7: code blocks
+  block_elsewhere,
+  second_block,
+  indented_block_marker,
+  stray_block_end,
+  // 8: controls
+  min_above_max,
+  def_outside,
+  step_not_positive,
+  no_ctrl_name,
+  same_ctrl_name,
+  // 9: repeats and the file's own comments
+  camera_key_again,
+  control_key_again,
+  unknown_disabled_code,
+  count
+};
+
+struct rule {
+  const char* code;  // "Q" and three digits
+  level severity;
+  const char* summary;
+  rule_id id;  // where it stands in the registry
+};
+
+inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
+    lint_rules = {{
+        {"Q001", level::error, "section header without its closing ']'",
+         rule_id::unclosed_header},
+        {"Q002", level::error, "line has neither '=' nor ':'",
+         rule_id::no_separator},
+        {"Q003", level::error,
+         "the library could not store the line (out of memory)",
+         rule_id::refused_line},
+        {"Q004", level::error, "code block reaches the end of the file",
+         rule_id::block_unterminated},
+        {"Q005", level::error,
+         "section header inside a code block: the block is dropped",
+         rule_id::block_broken_off},
+        {"Q006", level::error, "code block could not be stored (out of memory)",
+         rule_id::block_no_memory},
+        {"Q101", level::warning, "unknown section: all its lines are ignored",
+         rule_id::unknown_section},
+        {"Q102", level::warning,
+         "a later bracket group of a header is not closed",
+         rule_id::open_group},
+        {"Q103", level::warning, "section name cut at 49 characters",
+         rule_id::section_cut},
+        {"Q104", level::warning, "text after a header's closing ']' is ignored",
+         rule_id::text_after_header},
+        {"Q201", level::warning, "unknown key: the line is ignored",
+         rule_id::unknown_key},
+        {"Q202", level::warning,
+         "name/value line before any section header: ignored",
+         rule_id::pair_before_header},
+        {"Q301", level::warning, "text after the number is ignored",
+         rule_id::text_after_number},
+        {"Q302", level::warning, "no number at all: read as 0",
+         rule_id::no_number},
+        {"Q303", level::warning, "sign before '0x': read as decimal",
+         rule_id::sign_before_hex},
+        {"Q304", level::warning,
+         "number beyond the 32- or 64-bit range: clamped",
+         rule_id::beyond_range},
+        {"Q305", level::warning,
+         "number does not fit its field: cut to its low bits",
+         rule_id::cut_to_field},
+        {"Q401", level::warning, "more than 16 values: the rest are dropped",
+         rule_id::too_many_values},
+        {"Q402", level::warning,
+         "SIZE without exactly two values: the line changes nothing",
+         rule_id::size_count},
+        {"Q403", level::warning,
+         "FORMAT without one or two values: the line changes nothing",
+         rule_id::format_count},
+        {"Q404", level::warning,
+         "a continuation line keeps its comment: a ',' in it adds values",
+         rule_id::continuation_comment},
+        {"Q501", level::warning, "text longer than its field: cut",
+         rule_id::text_cut},
+        {"Q502", level::warning,
+         "';' or '//' with no blank before it is kept in the text",
+         rule_id::unspaced_comment_mark},
+        {"Q503", level::warning,
+         "'#' after a value starts no comment: kept in the text",
+         rule_id::hash_in_text},
+        {"Q601", level::warning,
+         "line of 199 characters or more: read in pieces", rule_id::long_line},
+        {"Q602", level::warning, "byte-order mark after line 1: read as text",
+         rule_id::late_byte_order_mark},
+        {"Q603", level::info,
+         "indented line after a section header: not a continuation",
+         rule_id::indented_after_header},
+        {"Q604", level::warning,
+         "indented key after a pair: read as a value of the key before",
+         rule_id::indented_key},
+        {"Q701", level::warning,
+         "code block outside a control section: ignored",
+         rule_id::block_elsewhere},
+        {"Q702", level::warning,
+         "second code block in one control: replaces the first",
+         rule_id::second_block},
+        {"Q703", level::warning,
+         "indented code-block marker after a pair: no block opens",
+         rule_id::indented_block_marker},
+        {"Q704", level::warning,
+         "code-block end marker with no block open: a line of its own",
+         rule_id::stray_block_end},
+        {"Q801", level::warning, "MIN_VALUE above MAX_VALUE",
+         rule_id::min_above_max},
+        {"Q802", level::warning, "DEF outside MIN_VALUE .. MAX_VALUE",
+         rule_id::def_outside},
+        {"Q803", level::warning, "STEP of 0 or below",
+         rule_id::step_not_positive},
+        {"Q804", level::warning, "control without CTRL_NAME",
+         rule_id::no_ctrl_name},
+        {"Q805", level::warning, "two controls with the same CTRL_NAME",
+         rule_id::same_ctrl_name},
+        {"Q901", level::info, "camera key set again: the later one wins",
+         rule_id::camera_key_again},
+        {"Q902", level::warning,
+         "control key set again in one control: a header may be missing",
+         rule_id::control_key_again},
+        {"Q903", level::warning,
+         "a disable comment names a code that does not exist",
+         rule_id::unknown_disabled_code},
+    }};
+
+// Each row stands at its id's place, and the codes rise.
+constexpr bool registry_in_order() {
+  for (std::size_t i = 0; i < lint_rules.size(); ++i) {
+    if (static_cast<std::size_t>(lint_rules[i].id) != i) return false;
+    if (i > 0) {
+      const char* a = lint_rules[i - 1].code;
+      const char* b = lint_rules[i].code;
+      std::size_t k = 0;
+      while (a[k] == b[k] && a[k] != '\0') ++k;
+      if (a[k] >= b[k]) return false;
+    }
+  }
+  return true;
+}
+static_assert(registry_in_order(), "lint_rules must follow rule_id");
+
+inline const rule& rule_of(rule_id id) {
+  return lint_rules[static_cast<std::size_t>(id)];
+}
+
+// The rule with that code, or null.
+const rule* find_rule(const std::string& code);
+
+}  // namespace quorlen_tool
+
+#endif
