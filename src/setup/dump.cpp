@@ -1,37 +1,63 @@
 #include "dump.h"
 
+#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 
+#include "fields.h"
+#include "setup_internal.h"
+
 namespace quorlen {
 
-void dump_camera_parameters(const camera_setup* setup) {
-  const camera_setup& s = *setup;
-  std::fprintf(stderr, "CFG_MODE : %d\n", s.cfg_mode);
-  std::fprintf(stderr, "TYPE     : %.*s\n", static_cast<int>(sizeof s.type),
-               s.type);
-  std::fprintf(stderr, "WIDTH    : %d\n", s.width);
-  std::fprintf(stderr, "HEIGHT   : %d\n", s.height);
-  std::fprintf(stderr, "BIT_WIDTH: %d\n", s.bit_width);
-  std::fprintf(stderr, "FORMAT   : 0x%02X\n", unsigned{s.format});
-  std::fprintf(stderr, "I2C_MODE : %d\n", s.i2c_mode);
-  std::fprintf(stderr, "I2C_ADDR : %d\n", s.i2c_addr);
-  std::fprintf(stderr, "TRANS_LVL: %d\n", s.trans_lvl);
+namespace {
+
+// A field as the dump shows it: the camera's labelled by their members, in
+// capitals and padded to nine, the controls' by their keys; texts bounded
+// by their field, the format code in hex.  64-bit values need PRId64:
+// "%ld" is 32 bits on ARM.
+void dump_field(const void* record, const field& f) {
+  char label[16] = {};
+  for (std::size_t i = 0; f.member[i] != '\0' && i < sizeof label - 1; ++i) {
+    label[i] = static_cast<char>(std::toupper(f.member[i]));
+  }
+  const bool camera = f.family == CAMERA_SECTION;
+  const std::int64_t number =
+      f.kind == field_kind::text ? 0 : field_number(record, f);
+  if (f.kind == field_kind::text) {
+    const auto* text = static_cast<const char*>(member_of(record, f));
+    if (camera) {
+      std::fprintf(stderr, "%-9s: %.*s\n", label, static_cast<int>(f.size),
+                   text);
+    } else {
+      std::fprintf(stderr, "%s\t= %.*s\n", f.key, static_cast<int>(f.size),
+                   text);
+    }
+  } else if (f.kind == field_kind::byte_pair) {
+    std::fprintf(stderr, "%-9s: 0x%02X\n", label,
+                 static_cast<unsigned>(number));
+  } else if (camera || f.size == 4) {
+    std::fprintf(stderr, camera ? "%-9s: %d\n" : "%-11s= %d\n",
+                 camera ? label : f.key, static_cast<int>(number));
+  } else {
+    std::fprintf(stderr, "%-11s= %" PRId64 "\n", f.key, number);
+  }
 }
 
-// The 64-bit fields need PRId64: "%ld" is 32 bits on ARM.  A control
-// without a code block prints an empty line in place of the code.
+}  // namespace
+
+void dump_camera_parameters(const camera_setup* setup) {
+  for (const field* f = fields; f->key != nullptr; ++f) {
+    if (f->family == CAMERA_SECTION) dump_field(setup, *f);
+  }
+}
+
+// A control without a code block prints an empty line in place of the code.
 void dump_controls(camera_setup setup) {
   for (std::uint32_t i = 0; i < setup.control_count; ++i) {
     const control_entry& c = setup.controls[i];
-    std::fprintf(stderr, "MIN_VALUE  = %" PRId64 "\n", c.min_value);
-    std::fprintf(stderr, "MAX_VALUE  = %" PRId64 "\n", c.max_value);
-    std::fprintf(stderr, "STEP       = %d\n", c.step);
-    std::fprintf(stderr, "DEF        = %" PRId64 "\n", c.def);
-    std::fprintf(stderr, "CTRL_NAME\t= %.*s\n",
-                 static_cast<int>(sizeof c.ctrl_name), c.ctrl_name);
-    std::fprintf(stderr, "FUNC_NAME\t= %.*s\n",
-                 static_cast<int>(sizeof c.func_name), c.func_name);
+    for (const field* f = fields; f->key != nullptr; ++f) {
+      if (f->family == CONTROL_SECTION) dump_field(&c, *f);
+    }
     std::fprintf(stderr, "%s\n", c.code != nullptr ? c.code : "");
   }
 }

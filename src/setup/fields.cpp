@@ -20,7 +20,7 @@ namespace quorlen {
   QUORLEN_FIELD(key, control_entry, CONTROL_SECTION, member, kind, summary, \
                 false)
 
-constexpr field fields[] = {
+const field fields[] = {
     CAMERA("CFG_MODE", cfg_mode, int32, "configuration mode"),
     CAMERA("TYPE", type, text, "sensor type text, at most 49 characters"),
     CAMERA("SIZE", width, pair_first, "image width and height: two values"),
@@ -47,25 +47,11 @@ constexpr field fields[] = {
 #undef CAMERA
 #undef QUORLEN_FIELD
 
-namespace {
-
-// Where each family's rows start: they stand together.
-constexpr const field* first_of(std::uint32_t family) {
-  const field* f = fields;
-  while (f->key != nullptr && f->family != family) ++f;
-  return f;
-}
-constexpr const field* camera_fields = first_of(CAMERA_SECTION);
-constexpr const field* control_fields = first_of(CONTROL_SECTION);
-
-}  // namespace
-
 const field* find_field(std::uint32_t family, const char* key) {
-  const field* f = family == CAMERA_SECTION    ? camera_fields
-                   : family == CONTROL_SECTION ? control_fields
-                                               : first_of(family);
-  for (; f->key != nullptr && f->family == family; ++f) {
-    if (f->key[0] == key[0] && same_name(f->key, key)) return f;
+  for (const field* f = fields; f->key != nullptr; ++f) {
+    if (f->key[0] == key[0] && f->family == family && same_name(f->key, key)) {
+      return f;
+    }
   }
   return nullptr;
 }

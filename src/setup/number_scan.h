@@ -85,10 +85,15 @@ inline std::int32_t clamp32(std::int64_t value) {
   return static_cast<std::int32_t>(value);
 }
 
+// Where the piece that starts at p ends: at the next ',' or the end.
+inline const char* end_of_piece(const char* p) {
+  while (*p != ',' && *p != '\0') ++p;
+  return p;
+}
+
 // Calls piece(start, index), which returns where the number in the piece
 // ended, for each piece of a ',' separated list in order; returns how many
-// there were.  Empty pieces do not count; a piece of
-// only white space does. A piece ends at the next ',' or the end of the text.
+// there were.  Empty pieces do not count; a piece of only white space does.
 template <class Piece>
 [[gnu::always_inline]] inline unsigned for_each_piece(const char* p,
                                                       Piece&& piece) {
@@ -150,32 +155,6 @@ template <unsigned base, std::size_t max>
 }
 
 }  // namespace scan
-
-// One number as the conversions read it, with what they pass over.
-struct number_reading {
-  std::int64_t value;    // what parse_int64 returns
-  const char* begin;     // after the leading white space
-  const char* end;       // past the last character the number used
-  bool has_digits;       // false: no number at all, read as 0
-  bool saturated;        // beyond 64 bits, stopped at the bound
-  bool sign_before_hex;  // "-0x10": base 10, so only the "0" is read
-};
-
-inline number_reading read_number(const char* text) {
-  number_reading r{};
-  const space_class is_space;
-  r.begin = text;
-  while (is_space(*r.begin)) ++r.begin;
-  r.value = scan::convert(text, &r.end, is_space, &r.saturated);
-  const char* digits = r.begin;
-  if (*digits == '-' || *digits == '+') {
-    ++digits;
-    r.sign_before_hex =
-        digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
-  }
-  r.has_digits = r.end > digits;
-  return r;
-}
 
 }  // namespace quorlen
 

@@ -5,7 +5,7 @@
 
 #include "diagnostics.h"
 #include "lint_context.h"
-#include "setup/number_scan.h"
+#include "number_reading.h"
 
 namespace quorlen_tool {
 
