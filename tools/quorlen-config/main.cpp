@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "diagnostics.h"
+#include "edit_commands.h"
 #include "lint.h"
 #include "lint_report.h"
 #include "parser/line_parser.h"
@@ -353,6 +354,31 @@ int main(int argc, char** argv) {
       ->expected(2);
   diff->footer(
       "Exit status: 0 the records are the same, 1 they differ, 2 trouble.");
+  std::string get_path, get_key;
+  CLI::App* get =
+      app.add_subcommand("get", "Print what the record holds for one key");
+  get->add_option("FILE", get_path, "Configuration file; - for standard input")
+      ->required();
+  get->add_option("KEY", get_key, "camera.NAME or control.CTRL_NAME.NAME")
+      ->required();
+  get->footer(quorlen_tool::get_help());
+  std::string set_path, set_key, set_value;
+  bool set_force = false;
+  CLI::App* set = app.add_subcommand(
+      "set",
+      "Change a file so that the record holds VALUE for KEY, keeping every "
+      "other line as it is");
+  set->add_flag("--force", set_force,
+                "Write a value the record will not hold as given, and say "
+                "what it holds");
+  set->add_option("FILE", set_path,
+                  "Configuration file, replaced; - edits standard input to "
+                  "standard output")
+      ->required();
+  set->add_option("KEY", set_key, "camera.NAME or control.CTRL_NAME.NAME")
+      ->required();
+  set->add_option("VALUE", set_value, "The new value")->required();
+  set->footer(quorlen_tool::set_help());
   app.footer(
       "Exit status: 0 all clean, 1 a faulty line, 2 a file could not be "
       "read or the usage is wrong.");
@@ -372,6 +398,10 @@ int main(int argc, char** argv) {
   if (json->parsed()) return run_json(json_path);
   if (lint->parsed()) return run_lint(lint_opts);
   if (format->parsed()) return run_format(format_path);
+  if (get->parsed()) return quorlen_tool::run_get(get_path, get_key);
+  if (set->parsed()) {
+    return quorlen_tool::run_set(set_path, set_key, set_value, set_force);
+  }
   if (diff->parsed())
     return run_diff(diff_paths[0], diff_paths[1], diff_format);
   return run_check(check_paths);
