@@ -261,7 +261,8 @@ class rewriter {
 // Ways to add a key to a section that does not set it, best first: after its
 // last name/value line (or its header), then after its last line that is
 // neither blank nor a comment.  The new line copies the layout of the
-// section's last pair line.
+// section's last pair line: its separator, the white space around it, and
+// the column it stands at when the keys are padded to one.
 std::vector<spelling> insertions(const file_map& map, const section_span& span,
                                  const field& f, const std::string& value) {
   const std::string& bytes = map.bytes();
@@ -284,7 +285,11 @@ std::vector<spelling> insertions(const file_map& map, const section_span& span,
     const std::size_t column =
         width_of(text.substr(line, model->separator - line)) -
         width_of(text.substr(line, model->name_begin - line));
-    tight = key + pad_to(key, column, style, !style.empty()) +
+    // Padding aligns separators: the new one joins them.  One blank or
+    // none is a habit, not an alignment.
+    tight = key +
+            (style.size() <= 1 ? std::string(style)
+                               : pad_to(key, column, style, true)) +
             bytes[model->separator];
     head = tight;
     // The model's value may be empty: the new one still gets a blank.
