@@ -9,6 +9,7 @@
 #include "parser/line_parser.h"
 #include "record_compare.h"
 #include "record_json.h"
+#include "record_text.h"
 #include "setup/number_scan.h"
 #include "setup/setup_internal.h"
 
@@ -452,8 +453,9 @@ set_outcome set_value(const std::string& bytes, const record_key& key,
       if (s.control == control) span = &s;
     }
     if (span == nullptr) {
-      out.error = "the file has no [camera parameter] section to add " +
-                  std::string(f.key) + " to";
+      out.error = "the file has no [" +
+                  std::string(section_name(quorlen::CAMERA_SECTION)) +
+                  "] section to add " + f.key + " to";
       return out;
     }
     out.line = map.line_number(span->last_key) + 1;
