@@ -1,11 +1,18 @@
 # Runs one case of cases.txt and compares standard output, standard error
-# and exit status with expected/CASE.{stdout,stderr,status}.
+# and exit status with expected/CASE.{stdout,stderr,status}.  A case that
+# ends in "< FILE" reads that file on standard input.
 #   cmake -DTOOL=... -DCASE=... [-DEMULATOR=a|b|c] [-DUPDATE=ON] -P golden.cmake
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/cases.txt lines)
 set(found OFF)
 foreach(line IN LISTS lines)
   if(line MATCHES "^${CASE} *\\|(.*)$")
     string(STRIP "${CMAKE_MATCH_1}" arguments)
+    # "... < FILE" feeds the file to standard input.
+    set(input "")
+    if(arguments MATCHES "^(.*) < ([^ ]+)$")
+      set(arguments "${CMAKE_MATCH_1}")
+      set(input INPUT_FILE ${CMAKE_MATCH_2})
+    endif()
     separate_arguments(arguments UNIX_COMMAND "${arguments}")
     set(found ON)
   endif()
@@ -19,7 +26,7 @@ if(EMULATOR)
   set(command ${emulator} ${command})
 endif()
 get_filename_component(top ${CMAKE_CURRENT_LIST_DIR}/../.. ABSOLUTE)
-execute_process(COMMAND ${command} WORKING_DIRECTORY ${top}
+execute_process(COMMAND ${command} WORKING_DIRECTORY ${top} ${input}
   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
 set(expected ${CMAKE_CURRENT_LIST_DIR}/expected/${CASE})
 if(UPDATE)

@@ -34,6 +34,11 @@ const command commands[] = {
      "Compare what two files set: camera fields, entries per section, "
      "controls by CTRL_NAME",
      declare_diff},
+    {"get", "Print what the record holds for one key", declare_get},
+    {"set",
+     "Change a file so that the record holds VALUE for KEY, keeping every "
+     "other line as it is",
+     declare_set},
 };
 
 const command* find_command(const std::string& name) {

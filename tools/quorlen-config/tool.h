@@ -32,6 +32,8 @@ runner declare_json(CLI::App& app);
 runner declare_lint(CLI::App& app);
 runner declare_format(CLI::App& app);
 runner declare_diff(CLI::App& app);
+runner declare_get(CLI::App& app);
+runner declare_set(CLI::App& app);
 
 // A file's bytes, or standard input's for "-".
 struct input {

@@ -1,0 +1,92 @@
+// Where the camera's and the controls' keys stand in a file, found by
+// watching the library's own parse of it, so that an edit can never read a
+// line differently from the library.
+#ifndef QUORLEN_EDIT_LOCATE_H
+#define QUORLEN_EDIT_LOCATE_H
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "parser/line_parser.h"
+#include "quorlen_config_parser.h"
+
+namespace quorlen_tool {
+
+// Where the library's reads fall in a file: one piece per read of its
+// 200-byte buffer, which is how the library counts lines.
+struct piece {
+  int line;             // the file line it lies in, as an editor counts
+  std::size_t column0;  // its first byte's offset in that line
+  std::size_t offset;   // its first byte's offset in the file
+  std::size_t size;     // its bytes, a final newline included
+};
+
+constexpr std::size_t no_offset = static_cast<std::size_t>(-1);
+
+// A name/value or continuation line of a camera or control section.
+// Offsets are byte offsets into the file.
+struct key_line {
+  std::size_t piece;  // the library's line: an index into pieces()
+  bool continuation;
+  std::string name;         // as the record reads it
+  int control;              // the control it fills; -1 for the camera
+  std::size_t name_begin;   // the first character after the indentation
+  std::size_t separator;    // the '=' or ':'; no_offset on a continuation
+  std::size_t value_begin;  // the value as the record reads it
+  std::size_t value_end;
+  std::size_t comment;   // where an inline comment starts, or no_offset
+  std::size_t text_end;  // the end of the line's text, white space aside
+};
+
+// A camera or control section, from its header to the next header.
+struct section_span {
+  int control;               // -1 for a camera section
+  std::size_t header;        // pieces, as in key_line
+  std::size_t last_key;      // its last name/value line, or its header
+  std::size_t last_content;  // its last line that is not blank or a comment
+};
+
+// How many faults of each quorlen::fault_kind a parse met.
+using fault_counts = std::array<int, 6>;
+
+// A file as the library parses it.
+class file_map {
+ public:
+  // Throws std::bad_alloc when there is no memory to parse with.
+  explicit file_map(const std::string& bytes);
+  ~file_map();
+  file_map(const file_map&) = delete;
+  file_map& operator=(const file_map&) = delete;
+
+  const std::string& bytes() const { return bytes_; }
+  const camera_setup& record() const { return record_; }
+  const std::vector<piece>& pieces() const { return pieces_; }
+  const std::vector<key_line>& keys() const { return keys_; }
+  const std::vector<section_span>& sections() const { return sections_; }
+  const fault_counts& faults() const { return faults_; }
+
+  // The editor's line that holds a piece: its number, its first byte, and
+  // where its text ends (its '\n', or the end of the file).
+  int line_number(std::size_t piece) const;
+  std::size_t line_begin(std::size_t piece) const;
+  std::size_t line_end(std::size_t piece) const;
+  // Whether the library reads the piece's line whole: longer lines come in
+  // pieces, except that a line of 199 characters leaves only its line end,
+  // which reads as a blank line.
+  bool read_whole(std::size_t piece) const;
+
+ private:
+  friend class map_builder;
+  const std::string& bytes_;
+  camera_setup record_{};
+  std::vector<piece> pieces_;
+  std::vector<key_line> keys_;
+  std::vector<section_span> sections_;
+  fault_counts faults_{};
+};
+
+}  // namespace quorlen_tool
+
+#endif
