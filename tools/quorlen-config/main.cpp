@@ -12,6 +12,7 @@
 #include "diagnostics.h"
 #include "lint.h"
 #include "lint_report.h"
+#include "lsp/lsp.h"
 #include "parser/line_parser.h"
 #include "record_diff.h"
 #include "record_json.h"
@@ -353,6 +354,17 @@ int main(int argc, char** argv) {
       ->expected(2);
   diff->footer(
       "Exit status: 0 the records are the same, 1 they differ, 2 trouble.");
+  bool lsp_stdio = true;
+  CLI::App* lsp = app.add_subcommand(
+      "lsp",
+      "Run a language server for editors (LSP 3.17) on standard input and "
+      "output: diagnostics, hover, completion, quick fixes, outline");
+  lsp->add_flag("--stdio", lsp_stdio,
+                "Talk over standard input and output: the default and only "
+                "way, accepted for clients that pass it");
+  lsp->footer(
+      "Exit status: 0 when the editor sent 'exit' after 'shutdown', 1 when "
+      "the session ended otherwise.");
   app.footer(
       "Exit status: 0 all clean, 1 a faulty line, 2 a file could not be "
       "read or the usage is wrong.");
@@ -371,6 +383,7 @@ int main(int argc, char** argv) {
   if (dump->parsed()) return run_dump(dump_path);
   if (json->parsed()) return run_json(json_path);
   if (lint->parsed()) return run_lint(lint_opts);
+  if (lsp->parsed()) return quorlen_lsp::run_lsp(stdin, stdout);
   if (format->parsed()) return run_format(format_path);
   if (diff->parsed())
     return run_diff(diff_paths[0], diff_paths[1], diff_format);
