@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Runs Neovim headless on examples/typos.cfg with quorlen-config lsp
-attached and checks that it received the lint's diagnostics.
+"""Runs Neovim headless with the README's configuration on a copy of
+examples/typos.cfg and checks that it received the lint's diagnostics.
 
     lsp_neovim.py SOURCE_DIR TOOL [EMULATOR...]
 
@@ -28,14 +28,19 @@ def main(argv):
                 for f in json.loads(lint.stdout)["findings"]}
     with tempfile.TemporaryDirectory() as home:
         out = os.path.join(home, "diagnostics.txt")
+        # The README's configuration takes .cfg files below a camera folder.
+        os.mkdir(os.path.join(home, "camera"))
+        copy = os.path.join(home, "camera", "typos.cfg")
+        shutil.copyfile(path, copy)
         env = dict(os.environ, QUORLEN_LSP_CMD=json.dumps(tool + ["lsp"]),
-                   QUORLEN_FILE=path, QUORLEN_OUT=out, HOME=home,
+                   QUORLEN_FILE=copy, QUORLEN_OUT=out, HOME=home,
                    XDG_CONFIG_HOME=home, XDG_DATA_HOME=home,
                    XDG_STATE_HOME=home, XDG_CACHE_HOME=home)
         script = os.path.join(os.path.dirname(os.path.abspath(__file__)),
                               "lsp_neovim.lua")
-        run = subprocess.run([nvim, "--headless", "--clean", "-n", "-c",
-                              "luafile " + script], env=env, timeout=180,
+        run = subprocess.run([nvim, "--headless", "-n", "-i", "NONE", "-u",
+                              script, "-c", "lua quorlen_check()"],
+                             env=env, timeout=180,
                              stdin=subprocess.DEVNULL, capture_output=True,
                              check=False)
         if run.returncode != 0 or not os.path.exists(out):

@@ -119,10 +119,14 @@ class Server:
             "contentChanges": changes})
 
     def end(self, shutdown=True):
+        """Ends the session, and checks its exit status (which a wrapper
+        such as valgrind sets apart when it found errors)."""
         if shutdown:
             check(self.result("shutdown") is None, "shutdown answers null")
         self.notify("exit")
-        return self.status()
+        status = self.status()
+        check(status == (0 if shutdown else 1), "exit status %d" % status)
+        return status
 
     def status(self):
         self.proc.stdin.close()

@@ -114,8 +114,12 @@ json code_actions(document& doc, const json& params,
   const encoding units = client.units;
   const text_map map(doc.text);
   const json& range = params.at("range");
-  const std::size_t from = map.offset(position_from(range.at("start")), units);
-  const std::size_t to = map.offset(position_from(range.at("end")), units);
+  // Findings on the lines the range covers: the cursor need not stand on
+  // the finding's word.
+  const std::size_t from =
+      map.line_of(map.offset(position_from(range.at("start")), units));
+  const std::size_t to =
+      map.line_of(map.offset(position_from(range.at("end")), units));
   const std::vector<quorlen_tool::finding>& found = findings_of(doc);
 
   json fixes = json::array();
@@ -125,7 +129,7 @@ json code_actions(document& doc, const json& params,
   line_kinds kinds;
   for (const quorlen_tool::finding& f : found) {
     const span s = span_of(map, doc.text, f);
-    if (s.begin > to || s.end < from) continue;
+    if (map.line_of(s.begin) > to || map.line_of(s.end) < from) continue;
     json fix = fix_action(map, doc.text, f, uri, units);
     if (!fix.is_null()) fixes.push_back(std::move(fix));
     if (!offered.insert({f.line, f.code}).second) continue;

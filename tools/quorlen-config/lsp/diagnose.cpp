@@ -22,8 +22,8 @@ int severity(quorlen_tool::level l) {
   return 2;
 }
 
-// What the other place is to the finding, for the lines that a message
-// names with "at line N".
+// The findings whose message names another line ("at line N"), and what
+// that line is to them.
 const char* related_role(const std::string& code) {
   if (code == "Q901") return "first set here";
   if (code == "Q805") return "the control that has this name first";
@@ -31,12 +31,14 @@ const char* related_role(const std::string& code) {
   if (code == "Q004" || code == "Q005" || code == "Q006") {
     return "the code block opens here";
   }
-  return "the line the message names";
+  return nullptr;
 }
 
+// The last "at line N" of a message: text quoted from the file comes
+// before it.
 int named_line(const std::string& message) {
   static constexpr char MARK[] = "at line ";
-  const std::size_t at = message.find(MARK);
+  const std::size_t at = message.rfind(MARK);
   if (at == std::string::npos) return 0;
   int line = 0;
   for (std::size_t i = at + std::strlen(MARK);
@@ -89,7 +91,8 @@ json diagnostic(const text_map& map, std::string_view text,
             {"code", f.code},
             {"source", "quorlen-config"},
             {"message", message}};
-  const int line = named_line(f.message);
+  const char* role = related_role(f.code);
+  const int line = role != nullptr ? named_line(f.message) : 0;
   if (line > 0) {
     const std::size_t start = map.lint_offset(line, 1);
     std::size_t end = text.find('\n', start);
@@ -98,7 +101,7 @@ json diagnostic(const text_map& map, std::string_view text,
     d["relatedInformation"] = json::array(
         {{{"location",
            {{"uri", uri}, {"range", range_json(map, start, end, e)}}},
-          {"message", related_role(f.code)}}});
+          {"message", role}}});
   }
   return d;
 }

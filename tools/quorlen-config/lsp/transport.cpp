@@ -134,13 +134,13 @@ message_reader::outcome message_reader::next(std::string& body) {
   const std::size_t have = std::min(length, buffer_.size() - at_);
   body.assign(buffer_, at_, have);
   at_ += have;
-  if (have < length) {
-    body.resize(length);
-    for (std::size_t done = have; done < length;) {
-      const std::size_t got = source_.read(&body[done], length - done);
-      if (got == 0) return outcome::end;
-      done += got;
-    }
+  // Grown as the bytes come, not to the length the header claims.
+  while (body.size() < length) {
+    const std::size_t done = body.size();
+    body.resize(done + std::min(length - done, std::size_t{1} << 20));
+    const std::size_t got = source_.read(&body[done], body.size() - done);
+    body.resize(done + got);
+    if (got == 0) return outcome::end;
   }
   return outcome::message;
 }

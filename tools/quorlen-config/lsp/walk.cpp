@@ -31,10 +31,11 @@ struct walker {
     const camera_setup before = w.record;
     const std::uint32_t code =
         quorlen::lookup_code(quorlen::section_codes, section);
-    control_entry control{};
     const bool in_control = code == quorlen::CONTROL_SECTION &&
                             (name != nullptr || value != nullptr) &&
                             w.context.control_open;
+    // Copied only where it is needed: most events are register lines.
+    control_entry control;
     if (in_control) control = w.record.controls[w.record.control_count - 1];
     const int accepted =
         quorlen::setup_handler(&w.context, section, name, value);
