@@ -84,11 +84,11 @@ def document(lines):
     return "\n".join(out[:lines]) + "\n"
 
 
-def figures(name, times):
+def figures(name, times, note=""):
     times = sorted(t * 1000 for t in times)
-    print("  %-34s median %7.2f ms   p90 %7.2f ms   max %7.2f ms   (%d)" % (
+    print("  %-34s median %7.2f ms   p90 %7.2f ms   max %7.2f ms   (%d%s)" % (
         name, statistics.median(times), times[int(len(times) * 0.9)],
-        times[-1], len(times)))
+        times[-1], len(times), note))
 
 
 def main(argv):
@@ -135,6 +135,7 @@ def main(argv):
     rounds = 1 if quick else 5
     for method in ("textDocument/hover", "textDocument/completion"):
         times = []
+        answered = 0
         for _ in range(rounds):
             for line in range(lines):
                 params = {"textDocument": {"uri": uri},
@@ -143,7 +144,11 @@ def main(argv):
                 reply = s.call(method, params)
                 times.append(time.perf_counter() - started)
                 assert "error" not in reply, reply
-        figures(method.split("/")[1] + " on examples/camera.cfg", times)
+                result = reply["result"]
+                answered += bool(result and (result.get("items") or
+                                             result.get("contents")))
+        figures(method.split("/")[1] + " on examples/camera.cfg", times,
+                ", %d with something to show" % answered)
     s.close()
     return 0
 
