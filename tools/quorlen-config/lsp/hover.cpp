@@ -16,6 +16,8 @@
 namespace quorlen_lsp {
 namespace {
 
+// {=== values as the record holds them, and how the text became them ===}
+
 using quorlen::field;
 using quorlen::field_kind;
 using quorlen::line_kind;
@@ -130,6 +132,8 @@ std::string values_hex(const register_entry& entry) {
   }
   return text;
 }
+
+// {=== the story of one line ===}
 
 // The story of one library line, told once the parse is over (a control's
 // name and what later lines do are known only then).
@@ -500,6 +504,8 @@ class line_story : public record_watch {
 };
 
 }  // namespace
+
+// {=== the request ===}
 
 json hover(document& doc, const json& params, const client_info& client) {
   const text_map map(doc.text);
