@@ -135,6 +135,11 @@ bool mask_stray_bytes(std::string& text) {
   std::string masked;
   bool stray = false;
   for (std::size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {  // most of any text
+      if (stray) masked += text[i];
+      ++i;
+      continue;
+    }
     std::uint32_t code;
     const std::size_t length = quorlen_tool::utf8_sequence(text, i, &code);
     if (length != 0) {

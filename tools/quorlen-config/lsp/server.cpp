@@ -86,9 +86,9 @@ class server {
       return true;
     }
     const std::string name = method->get<std::string>();
-    static const json no_params;
+    json no_params;
     const auto given = message.find("params");
-    const json& params = given != message.end() ? *given : no_params;
+    json& params = given != message.end() ? *given : no_params;
     if (!has_id) return notification(name, params);
     // A request waits for its answer, so the editor has paused: what the
     // changes before it found goes out first.
@@ -197,7 +197,7 @@ class server {
              {{"name", "quorlen-config"}, {"version", QUORLEN_TOOL_VERSION}}}};
   }
 
-  bool notification(const std::string& method, const json& params) {
+  bool notification(const std::string& method, json& params) {
     if (method == "exit") return false;
     if (!initialized_ || shut_down_) return true;
     try {
@@ -216,9 +216,10 @@ class server {
     return true;
   }
 
-  void open(const json& item) {
+  // The text is moved out of the message: it may be 50 MB.
+  void open(json& item) {
     document doc;
-    doc.text = item.at("text").get<std::string>();
+    doc.text = std::move(item.at("text").get_ref<std::string&>());
     if (stray_) restore_bytes(doc.text);
     doc.version = item.value("version", std::int64_t{0});
     doc.changed = std::chrono::steady_clock::now();
