@@ -433,6 +433,7 @@ def completion(tool, source):
     check(sorted(labels(3, 0)) == ["DELAY", "REG", "VRCMD"], "register keys")
     check("CTRL_NAME" in labels(5, 0), "control keys")
     check(labels(7, 0) == {}, "nothing inside a code block")
+    check(labels(4, 0) == {}, "no key in front of a header")
     check(s.end() == 0, "clean end")
 
 

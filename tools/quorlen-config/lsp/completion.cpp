@@ -141,6 +141,12 @@ json completion(document& doc, const json& params, const client_info& client) {
                                     client.units)}};
   }
   if (!std::all_of(typed.begin(), typed.end(), word_char)) return none;
+  // A key goes in front of " = ": not before a header or a separator.
+  const std::string_view rest = map.line_text(line).substr(offset - start);
+  if (!rest.empty() && !word_char(rest[0]) && rest[0] != ' ' &&
+      rest[0] != '\t') {
+    return none;
+  }
   // The library's line of the cursor, counted as the engine reads lines.
   const std::vector<quorlen_tool::piece> pieces =
       quorlen_tool::library_pieces(doc.text);

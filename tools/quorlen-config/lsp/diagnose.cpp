@@ -71,6 +71,9 @@ span span_of(const text_map& map, std::string_view text,
       ++end;
     }
   }
+  if (end == begin && text.compare(begin, 6, "======") == 0) {
+    while (end < line_end && !blank(text[end])) ++end;  // a block marker
+  }
   if (end == begin && begin < line_end) {
     // A mark such as ';': the one character.
     std::uint32_t code;
