@@ -162,13 +162,14 @@ void fill_record(benchmark::State& state, bool grow_as_parse) {
   const std::uint32_t entries = entries_of(f);
   for (auto _ : state) {
     camera_setup setup{};
+    quorlen::setup_context context(&setup);
     if (!grow_as_parse) {
       setup.entries = static_cast<register_entry*>(
           std::malloc((std::size_t{entries} + 100) * sizeof(register_entry)));
     }
     for (std::uint32_t n = 1; n <= entries; ++n) {
-      register_entry* entry =
-          grow_as_parse ? quorlen::append_entry(setup) : &setup.entries[n - 1];
+      register_entry* entry = grow_as_parse ? quorlen::append_entry(context)
+                                            : &setup.entries[n - 1];
       std::memset(entry, 0, sizeof(register_entry));
       entry->entry_type = n;
     }
