@@ -15,37 +15,6 @@ namespace quorlen_tool {
 
 namespace {
 
-constexpr std::size_t LINE_ROOM = quorlen::MAX_LINE - 1;
-
-std::vector<piece> library_pieces(const std::string& bytes) {
-  std::vector<piece> pieces;
-  std::size_t at = 0;
-  int line = 1;
-  std::size_t column0 = 0;
-  while (at < bytes.size()) {
-    std::size_t take = std::min(LINE_ROOM, bytes.size() - at);
-    const void* newline = std::memchr(bytes.data() + at, '\n', take);
-    if (newline != nullptr) {
-      take = static_cast<std::size_t>(static_cast<const char*>(newline) -
-                                      (bytes.data() + at)) +
-             1;
-    }
-    pieces.push_back({line, column0, at, take});
-    at += take;
-    if (newline != nullptr) {
-      ++line;
-      column0 = 0;
-    } else {
-      column0 += take;
-    }
-  }
-  return pieces;
-}
-
-}  // namespace
-
-namespace {
-
 bool blank(char c) { return quorlen::space_class()(c); }
 
 }  // namespace

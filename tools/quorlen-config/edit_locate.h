@@ -9,19 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "library_pieces.h"
 #include "parser/line_parser.h"
 #include "quorlen_config_parser.h"
 
 namespace quorlen_tool {
-
-// Where the library's reads fall in a file: one piece per read of its
-// 200-byte buffer, which is how the library counts lines.
-struct piece {
-  int line;             // the file line it lies in, as an editor counts
-  std::size_t column0;  // its first byte's offset in that line
-  std::size_t offset;   // its first byte's offset in the file
-  std::size_t size;     // its bytes, a final newline included
-};
 
 constexpr std::size_t no_offset = static_cast<std::size_t>(-1);
 

@@ -39,6 +39,10 @@ const command commands[] = {
      "Change a file so that the record holds VALUE for KEY, keeping every "
      "other line as it is",
      declare_set},
+    {"lsp",
+     "Run a language server for editors (LSP 3.17) on standard input and "
+     "output: diagnostics, hover, completion, quick fixes, outline",
+     declare_lsp},
 };
 
 const command* find_command(const std::string& name) {

@@ -34,6 +34,7 @@ runner declare_format(CLI::App& app);
 runner declare_diff(CLI::App& app);
 runner declare_get(CLI::App& app);
 runner declare_set(CLI::App& app);
+runner declare_lsp(CLI::App& app);
 
 // A file's bytes, or standard input's for "-".
 struct input {

@@ -1,0 +1,556 @@
+#!/usr/bin/env python3
+"""Speaks to `quorlen-config lsp` over a pipe as an editor does, and checks
+each thing the server offers: the session's life, framing, text sync,
+positions, diagnostics, hover, completion, code actions and the outline.
+
+    lsp_session.py [--big] SOURCE_DIR TOOL [EMULATOR...]
+
+Each case starts a server of its own.  --big also sends a 50 MB document.
+Exits 0 when every case passed, 1 otherwise."""
+import json
+import os
+import queue
+import subprocess
+import sys
+import threading
+import time
+
+TIMEOUT = float(os.environ.get("QUORLEN_LSP_TIMEOUT", "120"))
+URI = "file:///work/camera.cfg"
+
+
+def frame(body):
+    return b"Content-Length: %d\r\n\r\n" % len(body) + body
+
+
+class Server:
+    running = []
+
+    def __init__(self, command):
+        self.proc = subprocess.Popen(command + ["lsp"], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL)
+        self.inbox = queue.Queue()
+        self.notes = []
+        self.next_id = 0
+        Server.running.append(self)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        out = self.proc.stdout
+        while True:
+            headers = {}
+            while True:
+                line = out.readline()
+                if not line:
+                    self.inbox.put(None)
+                    return
+                line = line.rstrip(b"\r\n")
+                if not line:
+                    break
+                name, _, value = line.partition(b":")
+                headers[name.strip().lower()] = value.strip()
+            body = out.read(int(headers[b"content-length"]))
+            self.inbox.put(json.loads(body))
+
+    def send_raw(self, data):
+        self.proc.stdin.write(data)
+        self.proc.stdin.flush()
+
+    def send(self, message):
+        self.send_raw(frame(json.dumps(message).encode()))
+
+    def notify(self, method, params=None):
+        self.send({"jsonrpc": "2.0", "method": method, "params": params or {}})
+
+    def receive(self):
+        message = self.inbox.get(timeout=TIMEOUT)
+        if message is None:
+            raise AssertionError("the server closed its output")
+        check(message.get("jsonrpc") == "2.0", "jsonrpc 2.0", message)
+        return message
+
+    def answer(self, id_):
+        """The response to id_; notifications on the way are kept."""
+        while True:
+            message = self.receive()
+            if "method" in message:
+                self.notes.append(message)
+            elif message.get("id") == id_:
+                return message
+
+    def call(self, method, params=None):
+        self.next_id += 1
+        self.send({"jsonrpc": "2.0", "id": self.next_id, "method": method,
+                   "params": params if params is not None else {}})
+        return self.answer(self.next_id)
+
+    def result(self, method, params=None):
+        reply = self.call(method, params)
+        check("error" not in reply, method + " answers", reply)
+        return reply["result"]
+
+    def diagnostics(self, uri=URI):
+        """The next diagnostics published for uri."""
+        while True:
+            for i, note in enumerate(self.notes):
+                if (note["method"] == "textDocument/publishDiagnostics"
+                        and note["params"]["uri"] == uri):
+                    del self.notes[i]
+                    return note["params"]
+            message = self.receive()
+            if "method" in message:
+                self.notes.append(message)
+
+    def initialize(self, capabilities=None):
+        reply = self.result("initialize", {"processId": None, "rootUri": None,
+                                           "capabilities": capabilities or {}})
+        self.notify("initialized")
+        return reply
+
+    def open(self, text, uri=URI, version=1):
+        self.notify("textDocument/didOpen", {"textDocument": {
+            "uri": uri, "languageId": "quorlen", "version": version,
+            "text": text}})
+
+    def change(self, changes, version, uri=URI):
+        self.notify("textDocument/didChange", {
+            "textDocument": {"uri": uri, "version": version},
+            "contentChanges": changes})
+
+    def end(self, shutdown=True):
+        """Ends the session, and checks its exit status (which a wrapper
+        such as valgrind sets apart when it found errors)."""
+        if shutdown:
+            check(self.result("shutdown") is None, "shutdown answers null")
+        self.notify("exit")
+        status = self.status()
+        check(status == (0 if shutdown else 1), "exit status %d" % status)
+        return status
+
+    def status(self):
+        self.proc.stdin.close()
+        return self.proc.wait(timeout=TIMEOUT)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what, detail=None):
+    if not condition:
+        raise Failure(what + ("" if detail is None else ": " +
+                              json.dumps(detail)[:2000]))
+
+
+def at(line, character):
+    return {"line": line, "character": character}
+
+
+def span(line, start, end, end_line=None):
+    return {"start": at(line, start),
+            "end": at(line if end_line is None else end_line, end)}
+
+
+def doc(uri=URI):
+    return {"textDocument": {"uri": uri}}
+
+
+def hover_text(server, line, character=0):
+    result = server.result("textDocument/hover",
+                           dict(doc(), position=at(line, character)))
+    return None if result is None else result["contents"]["value"]
+
+
+def apply_edits(text, edits):
+    """Applies TextEdits with UTF-16 positions, as an editor would."""
+    lines = text.split("\n")
+
+    def offset(p):
+        before = "\n".join(lines[:p["line"]]) + ("\n" if p["line"] else "")
+        units = lines[p["line"]].encode("utf-16-le")[:2 * p["character"]]
+        return len(before) + len(units.decode("utf-16-le"))
+    for e in sorted(edits, key=lambda e: offset(e["range"]["start"]),
+                    reverse=True):
+        a, b = offset(e["range"]["start"]), offset(e["range"]["end"])
+        text = text[:a] + e["newText"] + text[b:]
+    return text
+
+
+def codes(diagnostics):
+    return sorted((d["range"]["start"]["line"], d["code"])
+                  for d in diagnostics["diagnostics"])
+
+
+# ---- the cases -------------------------------------------------------------
+
+def lifecycle(tool, source):
+    """Requests before initialize, twice initialize, unknown methods,
+    shutdown and exit, and the exit status."""
+    s = Server(tool)
+    reply = s.call("textDocument/hover", dict(doc(), position=at(0, 0)))
+    check(reply["error"]["code"] == -32002, "not initialized", reply)
+    s.notify("textDocument/didOpen", {"textDocument": {
+        "uri": URI, "languageId": "x", "version": 1, "text": "[a\n"}})
+    caps = s.initialize()["capabilities"]
+    check(caps["positionEncoding"] == "utf-16", "UTF-16 by default", caps)
+    check(caps["textDocumentSync"]["change"] == 2, "incremental sync", caps)
+    for name in ("hoverProvider", "completionProvider", "codeActionProvider",
+                 "documentSymbolProvider"):
+        check(name in caps, name, caps)
+    # The didOpen before initialize was dropped: nothing is open.
+    check(s.call("textDocument/hover",
+                 dict(doc(), position=at(0, 0)))["result"] is None,
+          "a notification before initialize is dropped")
+    check(s.call("initialize", {"capabilities": {}})["error"]["code"]
+          == -32600, "a second initialize is refused")
+    check(s.call("no/such/method")["error"]["code"] == -32601,
+          "MethodNotFound")
+    check(s.call("$/no/such")["error"]["code"] == -32601, "$/ request")
+    s.notify("no/such/notification")
+    s.notify("$/cancelRequest", {"id": 1})
+    check(s.result("shutdown") is None, "shutdown")
+    check(s.call("textDocument/hover", dict(doc(), position=at(0, 0)))
+          ["error"]["code"] == -32600, "a request after shutdown")
+    s.notify("exit")
+    check(s.status() == 0, "exit after shutdown ends with 0")
+    s = Server(tool)
+    s.initialize()
+    check(s.end(shutdown=False) == 1, "exit without shutdown ends with 1")
+    s = Server(tool)
+    s.initialize()
+    check(s.status() == 1, "the input's end without exit ends with 1")
+
+
+def framing(tool, source):
+    """Malformed headers and bodies, binary junk: answered or passed over,
+    and the session goes on."""
+    s = Server(tool)
+    s.initialize()
+    s.send_raw(b"\r\n\r\nX-Junk: 1\r\n\r\n")                # no Content-Length
+    s.send_raw(b"Content-Length: ten\r\n\r\n")
+    s.send_raw(frame(b"{not json"))
+    reply = s.receive()
+    check(reply["id"] is None and reply["error"]["code"] == -32700,
+          "ParseError with a null id", reply)
+    s.send_raw(frame(b"[1, 2]"))
+    check(s.receive()["error"]["code"] == -32600, "a batch is refused")
+    s.send_raw(frame(b'{"jsonrpc": "2.0", "id": [1], "method": "x"}'))
+    check(s.receive()["error"]["code"] == -32600, "an array id is refused")
+    s.send_raw(bytes(range(256)) * 64 + b"\r\n")             # binary junk
+    s.send_raw(b"content-length: 2\r\nContent-Type: application/"
+               b"vscode-jsonrpc; charset=utf-8\r\n\r\n{}")
+    check(s.receive()["error"]["code"] == -32600, "{} has no method")
+    s.send_raw(frame(b'{"jsonrpc":"2.0","id":7,"result":null}'))  # a reply
+    check(s.call("no/such")["error"]["code"] == -32601,
+          "still answering after junk")
+    # Notifications for a document never opened, and requests on it.
+    s.change([{"text": "x"}], 2, uri="file:///never.cfg")
+    s.notify("textDocument/didClose", doc("file:///never.cfg"))
+    check(s.call("textDocument/hover", {"textDocument": {
+        "uri": "file:///never.cfg"}, "position": at(0, 0)})["result"]
+        is None, "hover on an unopened document is null")
+    s.open("[a]\n")
+    reply = s.call("textDocument/hover", {"textDocument": {"uri": URI}})
+    check(reply.get("error", {}).get("code") == -32602, "InvalidParams", reply)
+    check(s.end() == 0, "the session ends cleanly")
+
+
+def diagnostics(tool, source):
+    """The lint's findings, with ranges, levels, source and related
+    information, exactly as `lint` reports them."""
+    path = os.path.join(source, "examples", "typos.cfg")
+    text = open(path, encoding="utf-8").read()
+    lint = subprocess.run(tool + ["lint", "--format=json", "--severity=info",
+                                  path], capture_output=True, check=False)
+    expected = sorted((f["line"] - 1, f["column"] - 1, f["code"])
+                      for f in json.loads(lint.stdout)["findings"])
+    s = Server(tool)
+    s.initialize()
+    s.open(text, version=3)
+    published = s.diagnostics()
+    check(published["version"] == 3, "the version published", published)
+    got = sorted((d["range"]["start"]["line"],
+                  d["range"]["start"]["character"], d["code"])
+                 for d in published["diagnostics"])
+    check(got == expected, "the same findings as lint", [got, expected])
+    by_code = {}
+    for d in published["diagnostics"]:
+        by_code.setdefault(d["code"], d)
+    q305 = [d for d in published["diagnostics"] if d["code"] == "Q305"][0]
+    check(q305["range"] == span(7, 12, 15) and q305["severity"] == 2
+          and q305["source"] == "quorlen-config"
+          and "holds 44" in q305["message"], "BIT_WIDTH = 300", q305)
+    q101 = by_code["Q101"]
+    check(q101["range"] == span(1, 0, 19)
+          and "did you mean '[camera parameter]'?" in q101["message"],
+          "an unknown section and its suggestion", q101)
+    related = by_code["Q901"]["relatedInformation"][0]
+    check(related["location"]["uri"] == URI
+          and related["location"]["range"]["start"]["line"] == 11,
+          "'first set at line 12' points there", by_code["Q901"])
+    s.open("[camera parameter]\n======CODE_BLOCK_START======\nx\n",
+           uri="file:///block.cfg")
+    (q004,) = [d for d in s.diagnostics("file:///block.cfg")["diagnostics"]
+               if d["code"] == "Q004"]
+    check(q004["severity"] == 1 and q004["relatedInformation"][0]["location"]
+          ["range"]["start"]["line"] == 1,
+          "an error, and where the block opens", q004)
+    s.notify("textDocument/didClose", doc("file:///block.cfg"))
+    check(s.diagnostics("file:///block.cfg")["diagnostics"] == [],
+          "closing clears the diagnostics")
+    check(s.end() == 0, "clean end")
+
+
+def text_sync(tool, source):
+    """Incremental changes, several in one notification, and a whole text."""
+    text = "[camera parameter]\nBIT_WIDTH = 300\nI2C_ADR = 1\n"
+    s = Server(tool)
+    s.initialize()
+    s.open(text)
+    check(codes(s.diagnostics()) == [(1, "Q305"), (2, "Q201")], "opened")
+    s.change([{"range": span(1, 14, 15), "text": ""},        # 300 -> 30
+              {"range": span(2, 6, 6), "text": "D"}], 2)      # I2C_ADDR
+    after = s.diagnostics()
+    check(after["version"] == 2 and codes(after) == [], "mended", after)
+    check("bit_width = 30" in hover_text(s, 1), "the text is 30 now")
+    s.change([{"range": span(0, 0, 0, 3), "text": "[x]\nA = 1\n"}], 3)
+    check(codes(s.diagnostics()) == [(0, "Q101")], "replaced across lines")
+    s.change([{"text": "[camera parameter]\nCFG_MODE = 1x\n"}], 4)
+    check(codes(s.diagnostics()) == [(1, "Q301")], "a whole new text")
+    check(s.end() == 0, "clean end")
+
+
+def positions(tool, source):
+    """UTF-16 by default, UTF-8 when offered; characters beyond the BMP,
+    CR LF and lone CR line ends, and bytes that are not UTF-8."""
+    line = "TYPE = a\u00e9\U0001F600;x"        # ';' after 2 + 1 + 2 units
+    text = "[camera parameter]\r\n" + line + "\r\n"
+    for offered, column in ((None, 11), (["utf-16"], 11),
+                            (["utf-8", "utf-16"], 14)):
+        s = Server(tool)
+        caps = {"general": {"positionEncodings": offered}} if offered else {}
+        got = s.initialize(caps)["capabilities"]["positionEncoding"]
+        check(got == ("utf-8" if column == 14 else "utf-16"), "chosen", got)
+        s.open(text)
+        (q502,) = s.diagnostics()["diagnostics"]
+        # The lint marks the ';' and the rest of the value it stays in.
+        check(q502["range"] == span(1, column, column + 2),
+              "the ';' in " + got, q502)
+        # An edit placed by the same units lands on the ';'.
+        s.change([{"range": span(1, column, column + 1), "text": " ;"}], 2)
+        check(codes(s.diagnostics()) == [], got + " edit", text)
+        s.end()
+    # Raw bytes that are not UTF-8 count one unit each and come back as
+    # they were: the lint reads the bytes, not replacements.  A lone CR ends
+    # an editor's line but not the library's.
+    s = Server(tool)
+    s.initialize()
+    body = json.dumps({"jsonrpc": "2.0", "method": "textDocument/didOpen",
+                       "params": {"textDocument": {
+                           "uri": URI, "languageId": "q", "version": 1,
+                           "text": "[camera parameter]\nTYPE = @;\n"}}})
+    s.send_raw(frame(body.encode().replace(b"@", b"\xe9\xff")))
+    (q502,) = s.diagnostics()["diagnostics"]
+    check(q502["range"] == span(1, 9, 10), "after two stray bytes", q502)
+    check("type = '\\xe9\\xff;'" in hover_text(s, 1), "the bytes as they are")
+    s.open("[camera parameter]\rTYPE = x\n", uri="file:///cr.cfg")
+    (q104,) = s.diagnostics("file:///cr.cfg")["diagnostics"]
+    check(q104["code"] == "Q104" and q104["range"] == span(1, 0, 8),
+          "the header's line goes on past a lone CR", q104)
+    check(s.end() == 0, "clean end")
+
+
+def hover(tool, source):
+    """What the record holds for the line under the cursor."""
+    text = open(os.path.join(source, "examples", "typos.cfg"),
+                encoding="utf-8").read()
+    s = Server(tool)
+    s.initialize()
+    s.open(text)
+    rows = [  # line, expected in the text (None: no hover)
+        (0, None),
+        (3, None),
+        (1, "unknown section 'camera parameters'"),
+        (7, "bit_width = 44 (0x2C): the low 8 bits of 300"),
+        (9, "i2c_addr = 54 (0x0036): the low 16 bits of 65590"),
+        (10, "trans_lvl = 12: '12ab' is read as 12"),
+        (6, "SIZE needs exactly two values but has 1"),
+        (11, "line 13 sets it again: the record ends with cfg_mode = 3"),
+        (17, "code 0x03000000"),
+        (17, "appends 4 entries (entries[0] .. entries[3])"),
+        (20, "entry_type 0x03000001"),
+        (20, "16 values: 0x1, 0x2"),
+        (20, "(18 written; the first 16 kept)"),
+        (22, "0x7FFFFFFF"),
+        (24, "code 0x04000000: appends control #1 (controls[0]), "
+             "CTRL_NAME 'gain'"),
+        (29, "unknown key 'DEFAULT'"),
+        (37, "control #2 'gain': code block, lines 38 to 40: 1 line, "
+             "17 bytes"),
+        (38, "The code block at line 41 replaces it"),
+    ]
+    for line, expected in rows:
+        got = hover_text(s, line, 2)
+        if expected is None:
+            check(got is None, "no hover on line %d" % line, got)
+        else:
+            check(got is not None and expected in got,
+                  "hover on line %d" % line, [got, expected])
+    check(s.end() == 0, "clean end")
+
+
+def completion(tool, source):
+    """Section names after '[', the family's keys at a line's start."""
+    text = ("[camera parameter]\nBIT\n[register parameter]\n\n"
+            "[control parameter]\n\n======CODE_BLOCK_START======\n\n"
+            "======CODE_BLOCK_END======\n[")
+    s = Server(tool)
+    s.initialize()
+    s.open(text)
+
+    def labels(line, character):
+        result = s.result("textDocument/completion",
+                          dict(doc(), position=at(line, character)))
+        return {item["label"]: item for item in result["items"]}
+    sections = labels(9, 1)
+    check(len(sections) == 9 and "board parameter||dev3||inf2" in sections,
+          "section names", list(sections))
+    edit = sections["camera parameter"]["textEdit"]
+    check(edit == {"range": span(9, 1, 1), "newText": "camera parameter]"},
+          "the name and its ']'", edit)
+    camera = labels(1, 3)
+    check("BIT_WIDTH" in camera and "REG" not in camera, "camera keys",
+          list(camera))
+    check(camera["BIT_WIDTH"]["documentation"] ==
+          "bits a pixel, low 8 bits kept"
+          and camera["BIT_WIDTH"]["textEdit"]["range"] == span(1, 0, 3),
+          "the field table's line", camera["BIT_WIDTH"])
+    check(sorted(labels(3, 0)) == ["DELAY", "REG", "VRCMD"], "register keys")
+    check("CTRL_NAME" in labels(5, 0), "control keys")
+    check(labels(7, 0) == {}, "nothing inside a code block")
+    check(labels(4, 0) == {}, "no key in front of a header")
+    check(s.end() == 0, "clean end")
+
+
+def code_actions(tool, source):
+    """A 'disable' comment that the lint honours, on one line or, before
+    the first header, in the whole file; none inside a code block."""
+    text = ("A = 1\n[camera parameter]\nI2C_ADR = 1\n"
+            "; quorlen-config: disable=Q301\nBIT_WIDTH = 300x\n"
+            "[control parameter]\nCTRL_NAME = c\nMAX_VALUE = 1\nSTEP = 1\n"
+            "======CODE_BLOCK_START======\n[x]\n")
+    s = Server(tool)
+    s.initialize()
+    s.open(text)
+    before = codes(s.diagnostics())
+    check(before == [(0, "Q202"), (2, "Q201"), (4, "Q305"), (10, "Q005")],
+          "what there is to silence", before)
+
+    def actions(line):
+        return s.result("textDocument/codeAction", dict(
+            doc(), range=span(line, 0, 0), context={"diagnostics": []}))
+    version = 1
+    # From the bottom up, so that the lines above keep their numbers.
+    for line, title, code in (
+            (4, "Disable Q305 on this line", "Q305"),
+            (2, "Disable Q201 on this line", "Q201"),
+            (0, "Disable Q202 in this file", "Q202")):
+        found = [a for a in actions(line) if a["title"].startswith(title)]
+        check(len(found) == 1 and found[0]["kind"] == "quickfix"
+              and found[0]["diagnostics"][0]["code"] == code,
+              title, actions(line))
+        text = apply_edits(text, found[0]["edit"]["changes"][URI])
+        version += 1
+        s.change([{"text": text}], version)
+        left = sorted(c for _, c in codes(s.diagnostics()))
+        expected = sorted(c for _, c in before if c != code)
+        check(left == expected, "silenced, and nothing else: " + title,
+              [text, left])
+        before = [(0, c) for c in left]
+    check("disable=Q301,Q305" in text, "added to the comment above", text)
+    block = [a["title"] for a in actions(text.count("\n") - 1)]
+    check(not any(t.startswith("Disable") for t in block),
+          "no comment into a code block", block)
+    check(s.result("textDocument/codeAction", dict(
+        doc(), range=span(2, 0, 0), context={"only": ["refactor"]})) == [],
+        "only quick fixes")
+    check(s.end() == 0, "clean end")
+
+
+def symbols(tool, source):
+    """Sections, and controls by CTRL_NAME, in both forms."""
+    text = open(os.path.join(source, "examples", "camera.cfg"),
+                encoding="utf-8").read()
+    for hierarchical in (True, False):
+        s = Server(tool)
+        s.initialize({"textDocument": {"documentSymbol": {
+            "hierarchicalDocumentSymbolSupport": hierarchical}}})
+        s.open(text)
+        got = s.result("textDocument/documentSymbol", doc())
+        names = [x["name"] for x in got]
+        check(names[:3] == ["[camera parameter]", "[board parameter]",
+                            "[board parameter||dev2]"]
+              and names[-3:] == ["exposure", "analogue_gain", "test_pattern"],
+              "the outline", names)
+        gain = got[-2]
+        if hierarchical:
+            check(gain["selectionRange"]["start"]["line"] == 101
+                  and gain["range"]["start"]["line"] == 100
+                  and gain["range"]["end"]["line"] >= 111,
+                  "the control's section, its name selected", gain)
+        else:
+            check(gain["location"]["range"]["start"]["line"] == 100,
+                  "where the control starts", gain)
+        s.end()
+
+
+def big_document(tool, source):
+    """A 50 MB document: diagnostics arrive (at most a thousand, and a note
+    on the rest), and the server still answers."""
+    block = "REG = 0x3000, 0x01\n" * 999 + "junk\n"
+    text = "[register parameter]\n" + block * (50_000_000 // len(block))
+    s = Server(tool)
+    s.initialize()
+    s.open(text)
+    published = s.diagnostics()["diagnostics"]
+    check(len(published) == 1001 and "more findings" in
+          published[-1]["message"], "capped", published[-1])
+    check("entries[999000]" in hover_text(s, 1_000_001), "hover far down")
+    check(s.end() == 0, "clean end")
+
+
+CASES = [lifecycle, framing, diagnostics, text_sync, positions, hover,
+         completion, code_actions, symbols]
+
+
+def main(argv):
+    big = "--big" in argv
+    argv = [a for a in argv if a != "--big"]
+    source, tool = argv[1], [a for a in argv[3:] if a] + [argv[2]]
+    failed = 0
+    for case in CASES + ([big_document] if big else []):
+        started = time.monotonic()
+        try:
+            case(tool, source)
+            print("ok      %-14s %.1f s" % (case.__name__,
+                                            time.monotonic() - started))
+        except (Failure, queue.Empty, AssertionError, KeyError,
+                ValueError) as e:
+            failed += 1
+            print("FAILED  %-14s %s" % (case.__name__,
+                                        str(e) or type(e).__name__))
+        finally:
+            for server in Server.running:
+                server.kill()
+            Server.running.clear()
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,133 @@
+// The lint's findings as the editor's diagnostics.
+#include <cstring>
+
+#include "diagnostics.h"
+#include "lsp/handlers.h"
+
+namespace quorlen_lsp {
+namespace {
+
+// An editor shows a few thousand marks at most to any use; a 50 MB file of
+// junk would otherwise send millions.
+constexpr std::size_t MAX_DIAGNOSTICS = 1000;
+
+bool blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+int severity(quorlen_tool::level l) {
+  switch (l) {
+  case quorlen_tool::level::error: return 1;
+  case quorlen_tool::level::warning: return 2;
+  case quorlen_tool::level::info: return 3;
+  }
+  return 2;
+}
+
+// The findings whose message names another line ("at line N"), and what
+// that line is to them.
+const char* related_role(const std::string& code) {
+  if (code == "Q901") return "first set here";
+  if (code == "Q805") return "the control that has this name first";
+  if (code == "Q702") return "the code block it replaces";
+  if (code == "Q004" || code == "Q005" || code == "Q006") {
+    return "the code block opens here";
+  }
+  return nullptr;
+}
+
+// The last "at line N" of a message: text quoted from the file comes
+// before it.
+int named_line(const std::string& message) {
+  static constexpr char MARK[] = "at line ";
+  const std::size_t at = message.rfind(MARK);
+  if (at == std::string::npos) return 0;
+  int line = 0;
+  for (std::size_t i = at + std::strlen(MARK);
+       i < message.size() && message[i] >= '0' && message[i] <= '9'; ++i) {
+    if (line > 100000000) return 0;
+    line = line * 10 + (message[i] - '0');
+  }
+  return line;
+}
+
+}  // namespace
+
+span span_of(const text_map& map, std::string_view text,
+             const quorlen_tool::finding& f) {
+  const std::size_t begin = map.lint_offset(f.line, f.column);
+  if (f.end_line > 0) {
+    const std::size_t end = map.lint_offset(f.end_line, f.end_column);
+    return {begin, end > begin ? end : begin};
+  }
+  std::size_t line_end = text.find('\n', begin);
+  if (line_end == std::string_view::npos) line_end = text.size();
+  if (line_end > begin && text[line_end - 1] == '\r') --line_end;
+  std::size_t end = begin;
+  if (begin < line_end && text[begin] == '[') {
+    const std::size_t close = text.substr(0, line_end).find(']', begin);
+    end = close == std::string_view::npos ? line_end : close + 1;
+  } else {
+    while (end < line_end && !blank(text[end]) &&
+           std::strchr(",;=:", text[end]) == nullptr) {
+      ++end;
+    }
+  }
+  if (end == begin && text.compare(begin, 6, "======") == 0) {
+    while (end < line_end && !blank(text[end])) ++end;  // a block marker
+  }
+  if (end == begin && begin < line_end) {
+    // A mark such as ';': the one character.
+    std::uint32_t code;
+    const std::size_t length = quorlen_tool::utf8_sequence(text, begin, &code);
+    end = begin + (length == 0 ? 1 : length);
+  }
+  return {begin, end};
+}
+
+json diagnostic(const text_map& map, std::string_view text,
+                const quorlen_tool::finding& f, const std::string& uri,
+                encoding e) {
+  const span s = span_of(map, text, f);
+  std::string message = f.message;
+  if (!f.suggestion.empty()) message += "; " + f.suggestion;
+  json d = {{"range", range_json(map, s.begin, s.end, e)},
+            {"severity", severity(f.severity)},
+            {"code", f.code},
+            {"source", "quorlen-config"},
+            {"message", message}};
+  const char* role = related_role(f.code);
+  const int line = role != nullptr ? named_line(f.message) : 0;
+  if (line > 0) {
+    const std::size_t start = map.lint_offset(line, 1);
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > start && text[end - 1] == '\r') --end;
+    d["relatedInformation"] = json::array(
+        {{{"location",
+           {{"uri", uri}, {"range", range_json(map, start, end, e)}}},
+          {"message", role}}});
+  }
+  return d;
+}
+
+json publish_params(const std::string& uri, document& doc, encoding e) {
+  const std::vector<quorlen_tool::finding>& found = findings_of(doc);
+  const text_map map(doc.text);
+  json list = json::array();
+  for (std::size_t i = 0; i < found.size() && i < MAX_DIAGNOSTICS; ++i) {
+    list.push_back(diagnostic(map, doc.text, found[i], uri, e));
+  }
+  if (found.size() > MAX_DIAGNOSTICS) {
+    const quorlen_tool::finding& next = found[MAX_DIAGNOSTICS];
+    const std::size_t at = map.lint_offset(next.line, next.column);
+    list.push_back(
+        {{"range", range_json(map, at, at, e)},
+         {"severity", 3},
+         {"source", "quorlen-config"},
+         {"message", std::to_string(found.size() - MAX_DIAGNOSTICS) +
+                         " more findings from here on are not shown; "
+                         "quorlen-config lint lists them all"}});
+  }
+  return {{"uri", uri}, {"version", doc.version}, {"diagnostics", list}};
+}
+
+}  // namespace quorlen_lsp

@@ -1,0 +1,39 @@
+// An open document: its text as the editor holds it, and the lint's findings
+// on that text.
+#ifndef QUORLEN_LSP_DOCUMENT_H
+#define QUORLEN_LSP_DOCUMENT_H
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lint.h"
+#include "lsp/protocol.h"
+
+namespace quorlen_lsp {
+
+struct document {
+  std::string text;
+  std::int64_t version = 0;
+  // findings describe text only while linted holds.
+  bool linted = false;
+  std::vector<quorlen_tool::finding> findings;
+  // Diagnostics for this text are still to be sent; changed is when it
+  // first differed from what was sent.
+  bool unpublished = true;
+  std::chrono::steady_clock::time_point changed;
+};
+
+// Applies one element of didChange's contentChanges: a range and the text
+// that replaces it, or, without a range, the whole new text.  Throws
+// json::exception when the change is malformed.
+void apply_change(document& doc, const json& change, encoding e,
+                  bool stray_bytes);
+
+// The lint's findings on the current text.
+const std::vector<quorlen_tool::finding>& findings_of(document& doc);
+
+}  // namespace quorlen_lsp
+
+#endif

@@ -1,0 +1,78 @@
+#include "lsp/walk.h"
+
+#include <exception>
+
+#include "library_pieces.h"
+#include "lint.h"
+#include "record_json.h"
+#include "setup/setup_internal.h"
+
+namespace quorlen_lsp {
+namespace {
+
+struct walker {
+  explicit walker(record_watch& w) : watch(w), context(&record) {}
+  ~walker() { quorlen_tool::free_setup(record); }
+
+  // The engine is built without exceptions, so none may cross it: the
+  // first is kept, and the watcher hears nothing more.
+  template <class Call>
+  void tell(Call call) {
+    if (failure) return;
+    try {
+      call();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+
+  static int on_event(void* self, const char* section, const char* name,
+                      const char* value) {
+    auto& w = *static_cast<walker*>(self);
+    const camera_setup before = w.record;
+    const std::uint32_t code =
+        quorlen::lookup_code(quorlen::section_codes, section);
+    const bool in_control = code == quorlen::CONTROL_SECTION &&
+                            (name != nullptr || value != nullptr) &&
+                            w.context.control_open;
+    // Copied only where it is needed: most events are register lines.
+    control_entry control;
+    if (in_control) control = w.record.controls[w.record.control_count - 1];
+    const int accepted =
+        quorlen::setup_handler(&w.context, section, name, value);
+    w.tell([&] {
+      w.watch.event({w.line, section, name, value, code, accepted != 0, before,
+                     w.record, in_control ? &control : nullptr});
+    });
+    return accepted;
+  }
+
+  static void on_line(void* self, const quorlen::line_facts& facts) {
+    auto& w = *static_cast<walker*>(self);
+    w.line = facts.number;
+    w.tell([&] { w.watch.line(facts); });
+  }
+
+  static void on_fault(void* self, const quorlen::fault& f) {
+    auto& w = *static_cast<walker*>(self);
+    w.tell([&] { w.watch.fault(f); });
+  }
+
+  record_watch& watch;
+  camera_setup record{};
+  quorlen::setup_context context;
+  int line = 0;
+  std::exception_ptr failure;
+};
+
+}  // namespace
+
+void watch_parse(const std::string& bytes, record_watch& watch) {
+  walker w(watch);
+  quorlen::parse_observer observer{walker::on_fault, &w, walker::on_line};
+  quorlen_tool::parse_bytes(bytes, walker::on_event, &w, &observer);
+  if (w.failure) std::rethrow_exception(w.failure);
+  watch.done(w.record);
+}
+
+}  // namespace quorlen_lsp
