@@ -168,8 +168,12 @@ void fill_record(benchmark::State& state, bool grow_as_parse) {
           std::malloc((std::size_t{entries} + 100) * sizeof(register_entry)));
     }
     for (std::uint32_t n = 1; n <= entries; ++n) {
-      register_entry* entry = grow_as_parse ? quorlen::append_entry(context)
-                                            : &setup.entries[n - 1];
+      register_entry* entry;
+      if (grow_as_parse) {
+        quorlen::append_entry(context, &entry);
+      } else {
+        entry = &setup.entries[n - 1];
+      }
       std::memset(entry, 0, sizeof(register_entry));
       entry->entry_type = n;
     }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "line_parser.h"
 
@@ -50,7 +51,6 @@ class block_reader {
   // changed until the next call, and PADDING bytes after its terminator can
   // be read.
   [[gnu::always_inline]] char* line(std::size_t* length, char** mark) {
-    if (holding_) put_back();
     std::size_t left = static_cast<std::size_t>(end_ - next_);
     if (left < LINE_ROOM && !drained_) left = refill();
     if (left == 0) return nullptr;
@@ -58,17 +58,22 @@ class block_reader {
     // The input's next NUL, ';' and '/' are each found once for all the
     // lines before them: a NUL inside a line ends its text, as it does
     // after fgets, and most lines hold no comment mark.
-    if (watch_ < line) watch(line);
+    if (std::less<char*>()(watch_, line)) watch(line);
     const std::size_t limit = left < LINE_ROOM ? left : LINE_ROOM;
-    char* stop = static_cast<char*>(std::memchr(line, '\n', limit));
-    if (stop != nullptr) {
-      next_ = stop + 1;
-    } else {  // the read ends without a newline
-      stop = line + limit;
-      next_ = stop;
-      held_ = *stop;
-      holding_ = true;
-    }
+    char* const stop = static_cast<char*>(std::memchr(line, '\n', limit));
+    if (stop == nullptr) return cut(line, line + limit, length, mark);
+    next_ = stop + 1;
+    describe(line, stop, length, mark);
+    return line;
+  }
+
+ private:
+  static constexpr std::size_t LINE_ROOM = MAX_LINE - 1;
+  static constexpr std::size_t BLOCK_SIZE = 64 * 1024;
+
+  // Terminates the line that ends at stop, with its length and first mark.
+  [[gnu::always_inline]] void describe(char* line, char* stop,
+                                       std::size_t* length, char** mark) {
     if (watch_ < stop) {
       *length = static_cast<std::size_t>((nul_ < stop ? nul_ : stop) - line);
       char* const first_mark = semicolon_ < slash_ ? semicolon_ : slash_;
@@ -78,21 +83,30 @@ class block_reader {
       *mark = nullptr;
     }
     *stop = '\0';
+  }
+
+  // A read that ends without a newline: its terminator covers the next
+  // line's first byte.  With no watch point the next call goes through
+  // watch(), which puts the byte back, so that a line pays no test for it.
+  [[gnu::noinline]] char* cut(char* line, char* stop, std::size_t* length,
+                              char** mark) {
+    next_ = stop;
+    held_ = *stop;
+    holding_ = true;
+    describe(line, stop, length, mark);
+    watch_ = nullptr;
     return line;
   }
 
- private:
-  static constexpr std::size_t LINE_ROOM = MAX_LINE - 1;
-  static constexpr std::size_t BLOCK_SIZE = 64 * 1024;
-
-  // The byte that a cut line's terminator covered.
   void put_back() {
+    if (!holding_) return;
     *next_ = held_;
     holding_ = false;
   }
 
   // Keeps the unread bytes and reads after them; returns what is unread.
   std::size_t refill() {
+    put_back();
     const std::size_t left = static_cast<std::size_t>(end_ - next_);
     std::memmove(block_, next_, left);
     next_ = block_;
@@ -110,6 +124,7 @@ class block_reader {
 
   // Finds again the NUL, ';' and '/' that lie before p, and the nearest.
   [[gnu::noinline]] void watch(char* p) {
+    put_back();
     if (nul_ < p) nul_ = first(p, '\0');
     if (semicolon_ < p) semicolon_ = first(p, ';');
     if (slash_ < p) slash_ = first(p, '/');
@@ -131,7 +146,7 @@ class block_reader {
   char* nul_;        // the input's first NUL at or after the last line's start
   char* semicolon_;  // the same for ';'
   char* slash_;      // and for '/'
-  char* watch_;      // the nearest of the three
+  char* watch_;      // the nearest of the three; null when a byte is held
   char held_ = '\0';
   bool holding_ = false;
   bool drained_ = false;

@@ -102,10 +102,10 @@ int control_event(setup_context& context, const char* name, const char* value) {
                                                 std::uint32_t section,
                                                 const char* name,
                                                 const char* value) {
-  const std::uint32_t key = lookup_short(register_key_codes, name);
+  const std::uint32_t key = lookup_code(register_key_codes, name);
   if (key == 0) return 1;
-  register_entry* entry = append_entry(context);
-  if (entry == nullptr) return 0;
+  register_entry* entry;
+  if (!append_entry(context, &entry)) return 0;
   entry->entry_type = section | key;
   fill_list(entry, value, context.is_space);
   return 1;

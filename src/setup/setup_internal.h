@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "char_class.h"
 #include "quorlen_config_parser.h"
@@ -25,25 +24,15 @@ constexpr std::uint32_t CAMERA_SECTION = QUORLEN_SECTION_CAMERA;
 constexpr std::uint32_t CONTROL_SECTION = QUORLEN_SECTION_CONTROL;
 constexpr std::uint32_t ENTRY_GROWTH = 100;  // entries grows by 100 elements
 
-// The code of the first row whose name equals key exactly; 0 for none.
-inline std::uint32_t lookup_code(const code_row* table, const char* key) {
-  for (const code_row* row = table; row->name != nullptr; ++row) {
-    if (row->name[0] == key[0] && std::strcmp(row->name, key) == 0) {
-      return row->code;
-    }
-  }
-  return 0;
-}
-
-// Whether two short names are equal: a loop of its own stops sooner than a
-// call to strcmp, for names looked up on nearly every line.
+// Whether two names are equal: the names of a table mostly differ in their
+// first byte, where a loop of its own stops sooner than a call to strcmp.
 inline bool same_name(const char* a, const char* b) {
   while (*a == *b && *a != '\0') ++a, ++b;
   return *a == *b;
 }
 
-// lookup_code for a table of short names.
-inline std::uint32_t lookup_short(const code_row* table, const char* key) {
+// The code of the first row whose name equals key exactly; 0 for none.
+inline std::uint32_t lookup_code(const code_row* table, const char* key) {
   for (const code_row* row = table; row->name != nullptr; ++row) {
     if (same_name(row->name, key)) return row->code;
   }
@@ -87,15 +76,19 @@ int setup_handler(void* context, const char* section, const char* name,
 register_entry* append_growing(setup_context& context);
 
 // Appends one element to the record's entries, growing the array as a later
-// call into the record relies on.  The element is not cleared: a register
-// line sets its type, its count and the values the count covers.  Null when
-// the array cannot grow, and then the record is unchanged.
-inline register_entry* append_entry(setup_context& context) {
+// call into the record relies on; false when the array cannot grow, and then
+// the record is unchanged.  The element is not cleared: a register line sets
+// its type, its count and the values the count covers.
+inline bool append_entry(setup_context& context, register_entry** entry) {
   camera_setup& setup = *context.setup;
   const std::uint32_t count = setup.entry_count;
-  if (count >= context.room_below) return append_growing(context);
+  if (count >= context.room_below) {
+    *entry = append_growing(context);
+    return *entry != nullptr;
+  }
   setup.entry_count = count + 1;
-  return &setup.entries[count];
+  *entry = &setup.entries[count];
+  return true;
 }
 
 // The record as it was before a parse, to put back when the input turned
