@@ -47,11 +47,17 @@ const field fields[] = {
 #undef CAMERA
 #undef QUORLEN_FIELD
 
-const field* find_field(std::uint32_t family, const char* key) {
-  for (const field* f = fields; f->key != nullptr; ++f) {
-    if (f->key[0] == key[0] && f->family == family && same_name(f->key, key)) {
-      return f;
-    }
+const field* find_field(std::uint32_t family, const char* key,
+                        const field* last) {
+  const auto matches = [&](const field* f) {
+    return f->key[0] == key[0] && f->family == family && same_name(f->key, key);
+  };
+  const field* from = last != nullptr ? last : fields;
+  for (const field* f = from; f->key != nullptr; ++f) {
+    if (matches(f)) return f;
+  }
+  for (const field* f = fields; f != from; ++f) {
+    if (matches(f)) return f;
   }
   return nullptr;
 }

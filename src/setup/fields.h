@@ -41,8 +41,10 @@ struct field {
 extern const field fields[];
 
 // The row of that family and key (exact, case-sensitive), or null.  For
-// "SIZE" the row of its first member.
-const field* find_field(std::uint32_t family, const char* key);
+// "SIZE" the row of its first member.  The rows from last on, the row found
+// last, are tried first: a file's keys mostly come in the table's order.
+const field* find_field(std::uint32_t family, const char* key,
+                        const field* last = nullptr);
 
 // The member a row fills, in the camera_setup or control_entry given.
 inline void* member_of(void* record, const field& f) {

@@ -26,7 +26,8 @@ std::uint32_t section_code(setup_context& context, const char* section,
                            bool starts) {
   if (!starts && section == context.section_text) return context.section_code;
   context.section_text = section;
-  context.section_code = lookup_code(section_codes, section);
+  context.section_code =
+      lookup_code(section_codes, section, &context.last_section);
   context.lists = context.section_code != 0 &&
                   context.section_code != CAMERA_SECTION &&
                   context.section_code != CONTROL_SECTION;
@@ -64,8 +65,10 @@ int control_event(setup_context& context, const char* name, const char* value) {
     std::memcpy(code, value, size);
     std::free(control.code);
     control.code = code;
-  } else if (const field* f = find_field(CONTROL_SECTION, name)) {
+  } else if (const field* f =
+                 find_field(CONTROL_SECTION, name, context.last_field)) {
     store_field(&control, *f, value);
+    context.last_field = f;
   }
   return 1;
 }
@@ -124,8 +127,9 @@ int control_event(setup_context& context, const char* name, const char* value) {
   // unknown key.
   if (name == nullptr || value == nullptr) return 1;
   if (code != CAMERA_SECTION) return register_line(c, code, name, value);
-  if (const field* f = find_field(CAMERA_SECTION, name)) {
+  if (const field* f = find_field(CAMERA_SECTION, name, c.last_field)) {
     store_field(c.setup, *f, value);
+    c.last_field = f;
   }
   return 1;
 }

@@ -11,6 +11,8 @@
 
 namespace quorlen {
 
+struct field;
+
 // {name, code} rows ending with {nullptr, 0}.
 struct code_row {
   const char* name;
@@ -39,6 +41,21 @@ inline std::uint32_t lookup_code(const code_row* table, const char* key) {
   return 0;
 }
 
+// lookup_code, trying first the row found last and those after it: a
+// file's sections mostly come in the table's order.  The names differ, so
+// the row found is the first that matches.
+inline std::uint32_t lookup_code(const code_row* table, const char* key,
+                                 const code_row** last) {
+  const code_row* from = *last != nullptr ? *last : table;
+  for (const code_row* row = from; row->name != nullptr; ++row) {
+    if (same_name(row->name, key)) return (*last = row)->code;
+  }
+  for (const code_row* row = table; row != from; ++row) {
+    if (same_name(row->name, key)) return (*last = row)->code;
+  }
+  return 0;
+}
+
 std::int32_t parse_int32(const char* text);
 std::int64_t parse_int64(const char* text);
 // The white-space table may be passed by a caller that reads many lists.
@@ -58,6 +75,10 @@ struct setup_context {
   const char* section_text = nullptr;
   std::uint32_t section_code = 0;
   bool lists = false;
+  // The section row and the field found last, where the next look-ups
+  // start.
+  const code_row* last_section = nullptr;
+  const field* last_field = nullptr;
   // The elements entries is known to hold; 0 until this parse appends.
   std::size_t room = 0;
   // Below this count an element is appended where the array has room.
