@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
+#include <vector>
 
+#include "number_reading.h"
 #include "record_json.h"
+#include "setup/setup_internal.h"
 #include "test_support.h"
 
 namespace {
@@ -297,6 +302,30 @@ TEST(lint, a_clean_file_has_no_findings_at_any_level) {
   const auto outcome = quorlen_tool::lint_bytes(text, &setup.s);
   EXPECT_TRUE(outcome.findings.empty()) << outcome.findings[0].message;
   EXPECT_EQ(outcome.result, 0);
+}
+
+// The lint, get and set and the language server walk a list with the tool's
+// own loop; it must find the pieces and numbers the parse stores.
+TEST(lint, lists_are_read_as_the_parse_reads_them) {
+  const char alphabet[] = "0123456789xX+- \t,,,g";
+  std::mt19937 random(11);
+  for (int i = 0; i < 100000; ++i) {
+    const std::string text = quorlen_test::random_text(random, alphabet, 40);
+    register_entry parsed{};
+    quorlen::parse_value_list(&parsed, text.c_str());
+    std::vector<std::int32_t> walked;
+    const unsigned count = quorlen::scan::for_each_piece(
+        text.c_str(), [&](const char* p, unsigned) {
+          const quorlen::number_reading r = quorlen::read_number(p);
+          walked.push_back(quorlen::scan::clamp32(r.value));
+          return r.end;
+        });
+    ASSERT_EQ(count, walked.size()) << '"' << text << '"';
+    ASSERT_EQ(parsed.value_count, std::min(count, 16u)) << '"' << text << '"';
+    for (unsigned v = 0; v < parsed.value_count; ++v) {
+      ASSERT_EQ(parsed.values[v], walked[v]) << '"' << text << '"' << v;
+    }
+  }
 }
 
 }  // namespace

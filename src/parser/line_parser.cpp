@@ -27,13 +27,6 @@ bool has_byte_order_mark(const char* line) {
   return line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF';
 }
 
-// Copies at most size - 1 characters and terminates.
-void copy_cut(char* to, const char* from, std::size_t size) {
-  const char* const last = to + size - 1;
-  while (to < last && *from != '\0') *to++ = *from++;
-  *to = '\0';
-}
-
 // The text of one code block.  Once an allocation fails the block is dropped:
 // its remaining lines are still consumed, but nothing is delivered.
 class block_text {
@@ -283,7 +276,7 @@ class engine {
   // ordinary parse does not carry one on the stack.
   void keep_for_observer(const char* start) {
     if (observer_ != nullptr) {
-      copy_cut(observer_->shown, start, sizeof observer_->shown);
+      std::strncpy(observer_->shown, start, sizeof observer_->shown - 1);
     }
   }
 

@@ -76,12 +76,12 @@ int parse_bytes(const char* bytes, std::size_t size, entry_handler handler,
   return parse_lines(read_text_line, &cursor, handler, user, observer);
 }
 
-namespace {
-
-// Copies the next line of the text, at most room characters, into buffer;
-// returns how many were copied.
-std::size_t take_text_line(text_cursor& cursor, char* buffer,
-                           std::size_t room) {
+// Copies the next line of the text, at most size - 1 characters, into
+// buffer and terminates it.
+char* read_text_line(char* buffer, int size, void* stream) {
+  auto& cursor = *static_cast<text_cursor*>(stream);
+  if (cursor.left == 0 || size < 2) return nullptr;
+  const auto room = static_cast<std::size_t>(size) - 1;
   std::size_t count = cursor.left < room ? cursor.left : room;
   const void* newline = std::memchr(cursor.next, '\n', count);
   if (newline != nullptr) {
@@ -93,15 +93,6 @@ std::size_t take_text_line(text_cursor& cursor, char* buffer,
   buffer[count] = '\0';
   cursor.next += count;
   cursor.left -= count;
-  return count;
-}
-
-}  // namespace
-
-char* read_text_line(char* buffer, int size, void* stream) {
-  auto* cursor = static_cast<text_cursor*>(stream);
-  if (cursor->left == 0 || size < 2) return nullptr;
-  take_text_line(*cursor, buffer, static_cast<std::size_t>(size) - 1);
   return buffer;
 }
 

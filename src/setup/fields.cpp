@@ -49,16 +49,14 @@ const field fields[] = {
 
 const field* find_field(std::uint32_t family, const char* key,
                         const field* last) {
-  const auto matches = [&](const field* f) {
-    return f->key[0] == key[0] && f->family == family && same_name(f->key, key);
-  };
-  const field* from = last != nullptr ? last : fields;
-  for (const field* f = from; f->key != nullptr; ++f) {
-    if (matches(f)) return f;
-  }
-  for (const field* f = fields; f != from; ++f) {
-    if (matches(f)) return f;
-  }
+  const field* const from = last != nullptr ? last : fields;
+  const field* f = from;
+  do {
+    if (f->key[0] == key[0] && f->family == family && same_name(f->key, key)) {
+      return f;
+    }
+    if ((++f)->key == nullptr) f = fields;
+  } while (f != from);
   return nullptr;
 }
 
@@ -134,17 +132,6 @@ std::int64_t field_number(const void* record, const field& f) {
   case 4: return get<std::int32_t>(at);
   default: return get<std::int64_t>(at);
   }
-}
-
-// The members are 8 or 16 bits unsigned, or 32 or 64 bits signed.
-std::int64_t field_min(const field& f) {
-  return f.size < 4 ? 0 : f.size == 4 ? INT32_MIN : INT64_MIN;
-}
-
-std::int64_t field_max(const field& f) {
-  return f.size < 4    ? (std::int64_t{1} << (8 * f.size)) - 1
-         : f.size == 4 ? INT32_MAX
-                       : INT64_MAX;
 }
 
 void set_field_number(void* record, const field& f, std::int64_t value) {

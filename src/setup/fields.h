@@ -58,10 +58,8 @@ inline const void* member_of(const void* record, const field& f) {
 // rule takes changes nothing.
 void store_field(void* record, const field& f, const char* value);
 
-// A numeric member's value, and the range of values it can hold.
+// A numeric member's value.
 std::int64_t field_number(const void* record, const field& f);
-std::int64_t field_min(const field& f);
-std::int64_t field_max(const field& f);
 // Sets a numeric member to a value within its range.
 void set_field_number(void* record, const field& f, std::int64_t value);
 

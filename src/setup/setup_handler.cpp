@@ -74,9 +74,8 @@ int control_event(setup_context& context, const char* name, const char* value) {
 }
 
 // Each piece is converted where it stands: the conversion stops at the ','
-// anyway.  Pieces after the sixteenth are counted, not stored.  The loop of
-// for_each_piece, written out: in this shape the compiler gives register
-// lines, which are most of a file, their shortest code.
+// anyway.  Empty pieces do not count; a piece of only white space does.
+// Pieces after the sixteenth are counted, not stored.
 [[gnu::always_inline]] inline unsigned read_values(std::int32_t* values,
                                                    const char* p,
                                                    space_class is_space) {
@@ -191,28 +190,22 @@ int setup_handler(void* context, const char* section, const char* name,
   return dispatch(c, section, name, value);
 }
 
-setup_snapshot::setup_snapshot(const camera_setup* record)
-    : present_(record != nullptr) {
-  if (present_) saved_ = *record;
-}
-
 // What the parse allocated is released; an array that was already the
 // caller's and has moved keeps its new place, since the old one is gone.
-void setup_snapshot::restore(camera_setup* record) const {
-  if (!present_ || record == nullptr) return;
-  camera_setup restored = saved_;
-  for (std::uint32_t i = saved_.control_count; i < record->control_count; ++i) {
+void restore_record(camera_setup* record, const camera_setup& saved) {
+  camera_setup restored = saved;
+  for (std::uint32_t i = saved.control_count; i < record->control_count; ++i) {
     std::free(record->controls[i].code);
   }
-  if (record->controls != saved_.controls) {
-    if (saved_.controls == nullptr) {
+  if (record->controls != saved.controls) {
+    if (saved.controls == nullptr) {
       std::free(record->controls);
     } else {
       restored.controls = record->controls;
     }
   }
-  if (record->entries != saved_.entries) {
-    if (saved_.entry_count == 0) {
+  if (record->entries != saved.entries) {
+    if (saved.entry_count == 0) {
       std::free(record->entries);
     } else {
       restored.entries = record->entries;

@@ -33,26 +33,21 @@ inline bool same_name(const char* a, const char* b) {
   return *a == *b;
 }
 
-// The code of the first row whose name equals key exactly; 0 for none.
-inline std::uint32_t lookup_code(const code_row* table, const char* key) {
-  for (const code_row* row = table; row->name != nullptr; ++row) {
-    if (same_name(row->name, key)) return row->code;
-  }
-  return 0;
-}
-
-// lookup_code, trying first the row found last and those after it: a
-// file's sections mostly come in the table's order.  The names differ, so
-// the row found is the first that matches.
+// The code of the row whose name equals key exactly; 0 for none.  Given
+// last, the row found last and those after it are tried first, and the row
+// found is kept there: a file's sections mostly come in the table's order.
 inline std::uint32_t lookup_code(const code_row* table, const char* key,
-                                 const code_row** last) {
-  const code_row* from = *last != nullptr ? *last : table;
-  for (const code_row* row = from; row->name != nullptr; ++row) {
-    if (same_name(row->name, key)) return (*last = row)->code;
-  }
-  for (const code_row* row = table; row != from; ++row) {
-    if (same_name(row->name, key)) return (*last = row)->code;
-  }
+                                 const code_row** last = nullptr) {
+  const code_row* const from =
+      last != nullptr && *last != nullptr ? *last : table;
+  const code_row* row = from;
+  do {
+    if (same_name(row->name, key)) {
+      if (last != nullptr) *last = row;
+      return row->code;
+    }
+    if ((++row)->name == nullptr) row = table;
+  } while (row != from);
   return 0;
 }
 
@@ -112,26 +107,18 @@ inline bool append_entry(setup_context& context, register_entry** entry) {
   return true;
 }
 
-// The record as it was before a parse, to put back when the input turned
-// out to be unreadable.
-class setup_snapshot {
- public:
-  explicit setup_snapshot(const camera_setup* record);
-  void restore(camera_setup* record) const;
-
- private:
-  camera_setup saved_{};
-  bool present_;
-};
+// Puts the record back as it was before a parse (saved), when the input
+// turned out to be unreadable.
+void restore_record(camera_setup* record, const camera_setup& saved);
 
 // Runs parse(handler, user) into the record; when it reports -1 (the input
 // could not be read) the record is put back as it was.
 template <class Parse>
 int parse_into(camera_setup* record, Parse parse) {
-  setup_snapshot before(record);
+  const camera_setup before = record != nullptr ? *record : camera_setup{};
   setup_context context(record);
   const int result = parse(setup_handler, &context);
-  if (result == -1) before.restore(record);
+  if (result == -1 && record != nullptr) restore_record(record, before);
   return result;
 }
 

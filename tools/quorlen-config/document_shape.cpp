@@ -1,6 +1,7 @@
 #include "document_shape.h"
 
 #include "diagnostics.h"
+#include "field_range.h"
 #include "json_writer.h"
 #include "quorlen_config_parser.h"
 #include "setup/setup_internal.h"

@@ -8,6 +8,7 @@
 
 #include "char_class.h"
 #include "diagnostics.h"
+#include "field_range.h"
 #include "number_reading.h"
 #include "setup/setup_internal.h"
 

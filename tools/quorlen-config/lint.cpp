@@ -9,7 +9,7 @@
 
 #include "lint_context.h"
 #include "parser/line_sources.h"
-#include "setup/number_scan.h"
+#include "number_reading.h"
 #include "suppressions.h"
 
 namespace quorlen_tool {

@@ -1,6 +1,7 @@
 // The JSON Schema of a json document, made from the field table and the
 // section and key tables, so that it says exactly what write_document
 // writes and what read_document takes.
+#include "field_range.h"
 #include "record_json.h"
 #include "setup/fields.h"
 #include "setup/setup_internal.h"
