@@ -22,11 +22,6 @@ constexpr std::size_t BLOCK_INITIAL = 256;
 constexpr std::size_t NAME_BLOCK = 8;
 static_assert(block_reader::PADDING >= NAME_BLOCK, "names are copied whole");
 
-// Byte by byte, so a short line is never read past its terminator.
-bool has_byte_order_mark(const char* line) {
-  return line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF';
-}
-
 // The text of one code block.  Once an allocation fails the block is dropped:
 // its remaining lines are still consumed, but nothing is delivered.
 class block_text {
@@ -102,7 +97,11 @@ class engine {
   int run() {
     while (read()) {
       char* start = line_;
-      if (line_number_ == 1 && has_byte_order_mark(line_)) start += 3;
+      // A byte-order mark opens the first line only; strncmp stops at a
+      // short line's terminator.
+      const bool mark =
+          line_number_ == 1 && std::strncmp(start, "\xEF\xBB\xBF", 3) == 0;
+      if (mark) start += 3;
       end_ = trim_space_end(start, line_ + length_, is_space_);
       start = skip_space(start, is_space_);
       keep_for_observer(start);

@@ -8,16 +8,15 @@
 
 namespace quorlen {
 
-// An adapter rather than a cast: calling fgets through a reader type whose
-// stream is void* would be undefined.
-char* read_file_line(char* buffer, int size, void* stream) {
-  return std::fgets(buffer, size, static_cast<std::FILE*>(stream));
-}
-
 // fgets ends a failed read the same way as the end of input; without the
 // error flag a file that could not be read would look like a clean parse.
 int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
                       parse_observer* observer) {
+  // A reader rather than a cast: calling fgets through a reader type whose
+  // stream is void* would be undefined.
+  const line_reader read_file_line = [](char* buffer, int size, void* file) {
+    return std::fgets(buffer, size, static_cast<std::FILE*>(file));
+  };
   int result = parse_lines(read_file_line, stream, handler, user, observer);
   return std::ferror(stream) ? -1 : result;
 }
@@ -94,14 +93,6 @@ char* read_text_line(char* buffer, int size, void* stream) {
   cursor.next += count;
   cursor.left -= count;
   return buffer;
-}
-
-// A text holds no NUL bytes, so the file reader over its bytes delivers
-// what read_text_line would.
-int parse_text(const char* text, entry_handler handler, void* user,
-               parse_observer* observer) {
-  if (text == nullptr) text = "";
-  return parse_bytes(text, std::strlen(text), handler, user, observer);
 }
 
 }  // namespace quorlen

@@ -4,13 +4,11 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include "line_parser.h"
 
 namespace quorlen {
-
-// fgets over a FILE*, as a line_reader.
-char* read_file_line(char* buffer, int size, void* stream);
 
 // Parses an already open stream from where it stands; neither opens nor
 // closes it.  Returns -1 when a read fails.
@@ -30,9 +28,13 @@ char* read_text_line(char* buffer, int size, void* cursor);
 int parse_bytes(const char* bytes, std::size_t size, entry_handler handler,
                 void* user, parse_observer* observer = nullptr);
 
-// Parses a NUL-terminated text in memory; the text is only read.
-int parse_text(const char* text, entry_handler handler, void* user,
-               parse_observer* observer = nullptr);
+// Parses a NUL-terminated text in memory; the text is only read.  A text
+// holds no NUL bytes, so it parses as a file holding its bytes.
+inline int parse_text(const char* text, entry_handler handler, void* user,
+                      parse_observer* observer = nullptr) {
+  if (text == nullptr) text = "";
+  return parse_bytes(text, std::strlen(text), handler, user, observer);
+}
 
 }  // namespace quorlen
 

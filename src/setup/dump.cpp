@@ -25,13 +25,8 @@ void dump_field(const void* record, const field& f) {
       f.kind == field_kind::text ? 0 : field_number(record, f);
   if (f.kind == field_kind::text) {
     const auto* text = static_cast<const char*>(member_of(record, f));
-    if (camera) {
-      std::fprintf(stderr, "%-9s: %.*s\n", label, static_cast<int>(f.size),
-                   text);
-    } else {
-      std::fprintf(stderr, "%s\t= %.*s\n", f.key, static_cast<int>(f.size),
-                   text);
-    }
+    std::fprintf(stderr, camera ? "%-9s: %.*s\n" : "%s\t= %.*s\n",
+                 camera ? label : f.key, static_cast<int>(f.size), text);
   } else if (f.kind == field_kind::byte_pair) {
     std::fprintf(stderr, "%-9s: 0x%02X\n", label,
                  static_cast<unsigned>(number));
