@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "parser/line_parser.h"
 #include "setup/setup_internal.h"
 #include "test_support.h"
 
@@ -94,10 +95,13 @@ int count_lines(const std::string& text) {
   return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
 }
 
+// Through a file, as the exported call reads: without memory for its block
+// the reader falls back to a line at a time.
 int parse(const std::string& text, camera_setup* setup) {
+  const quorlen_test::temp_file file(text);
   return quorlen::parse_into(
       setup, [&](quorlen::entry_handler handler, void* user) {
-        return quorlen::parse_text(text.c_str(), handler, user);
+        return quorlen::parse_path(file.path(), handler, user);
       });
 }
 

@@ -74,7 +74,7 @@ struct reader_input {
   void* stream;
   char* buffer;  // MAX_LINE bytes
 
-  char* next(std::size_t* length, char** mark) {
+  char* line(std::size_t* length, char** mark) {
     char* line = reader(buffer, MAX_LINE, stream);
     if (line != nullptr) *length = std::strlen(line);
     *mark = line;  // not known: look from the start
@@ -82,17 +82,14 @@ struct reader_input {
   }
 };
 
+// Built for each input, the file reader's lines read without a call, and
+// with or without an observer, so that a plain parse tests for neither.
+template <class Input, bool observed>
 class engine {
  public:
-  // One of the two inputs is given: the file reader, whose lines are read
-  // without a call, or a reader function.
-  engine(block_reader* blocks, reader_input* lines, entry_handler handler,
-         void* user, parse_observer* observer)
-      : blocks_(blocks),
-        lines_(lines),
-        handler_(handler),
-        user_(user),
-        observer_(observer) {}
+  engine(Input* input, entry_handler handler, void* user,
+         parse_observer* observer)
+      : input_(input), handler_(handler), user_(user), observer_(observer) {}
 
   int run() {
     while (read()) {
@@ -112,8 +109,7 @@ class engine {
 
  private:
   [[gnu::always_inline]] bool read() {
-    line_ = blocks_ != nullptr ? blocks_->line(&length_, &mark_)
-                               : lines_->next(&length_, &mark_);
+    line_ = input_->line(&length_, &mark_);
     if (line_ == nullptr) return false;
     line_number_ += line_number_ < INT_MAX;  // a 4 GiB file must not wrap
     return true;
@@ -274,7 +270,7 @@ class engine {
   // shown a copy taken before that, kept in its own buffer so that an
   // ordinary parse does not carry one on the stack.
   void keep_for_observer(const char* start) {
-    if (observer_ != nullptr) {
+    if (observed) {
       std::strncpy(observer_->shown, start, sizeof observer_->shown - 1);
     }
   }
@@ -283,7 +279,7 @@ class engine {
   // one pays a test a line and nothing more.
   void note(line_kind kind, const char* start, const char* close = nullptr,
             bool open_group = false, const char* value_end = nullptr) {
-    if (observer_ != nullptr && observer_->line != nullptr) {
+    if (observed && observer_->line != nullptr) {
       const line_facts facts{line_number_, line_,      start,    kind,
                              close,        open_group, value_end};
       observer_->line(observer_->context, facts);
@@ -291,13 +287,12 @@ class engine {
   }
 
   void observe(fault_kind kind, int block_line) {
-    if (observer_ == nullptr || observer_->report == nullptr) return;
+    if (!observed || observer_->report == nullptr) return;
     fault f{kind, line_number_, block_line, observer_->shown};
     observer_->report(observer_->context, f);
   }
 
-  block_reader* blocks_;
-  reader_input* lines_;
+  Input* input_;
   entry_handler handler_;
   void* user_;
   parse_observer* observer_;
@@ -313,20 +308,27 @@ class engine {
   int first_error_ = 0;
 };
 
+template <class Input>
+int run_engine(Input* input, entry_handler handler, void* user,
+               parse_observer* observer) {
+  if (observer != nullptr) {
+    return engine<Input, true>(input, handler, user, observer).run();
+  }
+  return engine<Input, false>(input, handler, user, nullptr).run();
+}
+
 }  // namespace
 
 int parse_blocks(block_reader& reader, entry_handler handler, void* user,
                  parse_observer* observer) {
-  engine parser(&reader, nullptr, handler, user, observer);
-  return parser.run();
+  return run_engine(&reader, handler, user, observer);
 }
 
 int parse_lines(line_reader reader, void* stream, entry_handler handler,
                 void* user, parse_observer* observer) {
   char buffer[MAX_LINE + NAME_BLOCK] = {};  // the reader never writes the last
   reader_input lines{reader, stream, buffer};
-  engine parser(nullptr, &lines, handler, user, observer);
-  return parser.run();
+  return run_engine(&lines, handler, user, observer);
 }
 
 }  // namespace quorlen

@@ -15,16 +15,9 @@ namespace quorlen {
 int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
                       parse_observer* observer = nullptr);
 
-struct text_cursor {
-  const char* next;  // the next character to deliver
-  std::size_t left;  // characters not yet delivered
-};
-
-// fgets over a text_cursor.
-char* read_text_line(char* buffer, int size, void* cursor);
-
 // Parses size bytes in memory exactly as a file holding them parses, NUL
-// bytes and all; the bytes are only read.
+// bytes and all; the bytes are only read.  Returns -1 when there is no
+// memory for the reader's block.
 int parse_bytes(const char* bytes, std::size_t size, entry_handler handler,
                 void* user, parse_observer* observer = nullptr);
 

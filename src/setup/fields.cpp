@@ -89,14 +89,19 @@ void set_number(void* at, const field& f, std::int64_t value) {
 
 }  // namespace
 
-void store_field(void* record, const field& f, const char* value) {
+void store_field(void* record, const field& f, const char* value,
+                 space_class is_space) {
   void* at = member_of(record, f);
   switch (f.kind) {
   case field_kind::int32:
   case field_kind::low8:
-  case field_kind::low16: set_number(at, f, parse_int32(value)); break;
+  case field_kind::low16:
+    set_number(at, f, parse_int32(value, is_space));
+    break;
   case field_kind::int64:
-  case field_kind::low32_of_64: set_number(at, f, parse_int64(value)); break;
+  case field_kind::low32_of_64:
+    set_number(at, f, parse_int64(value, is_space));
+    break;
   case field_kind::text: {
     auto* text = static_cast<char*>(at);
     std::strncpy(text, value, f.size - 1);
@@ -108,7 +113,7 @@ void store_field(void* record, const field& f, const char* value) {
     // Pieces past the places a list has are dropped, so such a list never
     // has the count that changes anything.
     register_entry list;
-    parse_value_list(&list, value);
+    parse_value_list(&list, value, is_space);
     const unsigned count = list.value_count;
     if (f.kind == field_kind::pair_first && count == 2) {
       set_number(at, f, list.values[0]);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "char_class.h"
 #include "quorlen_config_parser.h"
 
 namespace quorlen {
@@ -56,7 +57,8 @@ inline const void* member_of(const void* record, const field& f) {
 
 // Stores a key's value as the row says; a list of another count than its
 // rule takes changes nothing.
-void store_field(void* record, const field& f, const char* value);
+void store_field(void* record, const field& f, const char* value,
+                 space_class is_space = space_class());
 
 // A numeric member's value.
 std::int64_t field_number(const void* record, const field& f);

@@ -3,8 +3,7 @@
 
 namespace quorlen {
 
-std::int64_t parse_int64(const char* text) {
-  const space_class is_space;
+std::int64_t parse_int64(const char* text, space_class is_space) {
   const char* end;
   std::uint32_t value;
   if (scan::convert_short(&text, &end, &value, is_space)) return value;
@@ -12,9 +11,9 @@ std::int64_t parse_int64(const char* text) {
 }
 
 // Saturates at the 32-bit bounds on every platform, as a 32-bit strtol does.
-std::int32_t parse_int32(const char* text) {
+std::int32_t parse_int32(const char* text, space_class is_space) {
   const char* end;
-  return scan::convert32(text, &end, space_class());
+  return scan::convert32(text, &end, is_space);
 }
 
 }  // namespace quorlen

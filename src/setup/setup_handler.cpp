@@ -67,7 +67,7 @@ int control_event(setup_context& context, const char* name, const char* value) {
     control.code = code;
   } else if (const field* f =
                  find_field(CONTROL_SECTION, name, context.last_field)) {
-    store_field(&control, *f, value);
+    store_field(&control, *f, value, context.is_space);
     context.last_field = f;
   }
   return 1;
@@ -127,7 +127,7 @@ int control_event(setup_context& context, const char* name, const char* value) {
   if (name == nullptr || value == nullptr) return 1;
   if (code != CAMERA_SECTION) return register_line(c, code, name, value);
   if (const field* f = find_field(CAMERA_SECTION, name, c.last_field)) {
-    store_field(c.setup, *f, value);
+    store_field(c.setup, *f, value, c.is_space);
     c.last_field = f;
   }
   return 1;

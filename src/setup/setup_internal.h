@@ -13,10 +13,17 @@ namespace quorlen {
 
 struct field;
 
-// {name, code} rows ending with {nullptr, 0}.
+// {name, code} rows ending with {nullptr, 0}; the name's length is kept.
 struct code_row {
+  template <std::size_t N>
+  constexpr code_row(const char (&text)[N], std::uint32_t row_code)
+      : name(text), code(row_code), length(N - 1) {}
+  constexpr code_row(std::nullptr_t, std::uint32_t row_code)
+      : name(nullptr), code(row_code) {}
+
   const char* name;
   std::uint32_t code;
+  std::size_t length = 0;
 };
 
 extern const code_row section_codes[];
@@ -33,6 +40,19 @@ inline bool same_name(const char* a, const char* b) {
   return *a == *b;
 }
 
+// Whether the n >= 4 bytes at a and b are equal, a word at a time.
+inline bool same_bytes(const char* a, const char* b, std::size_t n) {
+  const auto word = [](const char* p) {
+    std::uint32_t w;
+    __builtin_memcpy(&w, p, sizeof w);
+    return w;
+  };
+  for (; n > 4; n -= 4, a += 4, b += 4) {
+    if (word(a) != word(b)) return false;
+  }
+  return word(a + n - 4) == word(b + n - 4);
+}
+
 // The code of the row whose name equals key exactly; 0 for none.  Given
 // last, the row found last and those after it are tried first, and the row
 // found is kept there: a file's sections mostly come in the table's order.
@@ -40,9 +60,14 @@ inline std::uint32_t lookup_code(const code_row* table, const char* key,
                                  const code_row** last = nullptr) {
   const code_row* const from =
       last != nullptr && *last != nullptr ? *last : table;
+  // Long names that share their start (sections) are told apart by length
+  // first, then compared a word at a time.
+  const std::size_t length = last != nullptr ? __builtin_strlen(key) : 0;
   const code_row* row = from;
   do {
-    if (same_name(row->name, key)) {
+    if (last == nullptr || length < 4
+            ? same_name(row->name, key)
+            : row->length == length && same_bytes(row->name, key, length)) {
       if (last != nullptr) *last = row;
       return row->code;
     }
@@ -51,9 +76,11 @@ inline std::uint32_t lookup_code(const code_row* table, const char* key,
   return 0;
 }
 
-std::int32_t parse_int32(const char* text);
-std::int64_t parse_int64(const char* text);
-// The white-space table may be passed by a caller that reads many lists.
+// The white-space table may be passed by a caller that reads many values.
+std::int32_t parse_int32(const char* text,
+                         space_class is_space = space_class());
+std::int64_t parse_int64(const char* text,
+                         space_class is_space = space_class());
 void parse_value_list(register_entry* entry, const char* text,
                       space_class is_space = space_class());
 
