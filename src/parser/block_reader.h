@@ -47,9 +47,9 @@ class block_reader {
 
   // The next line, terminated, with its length up to the first NUL, and
   // where its first ';' or '/' stands, the bytes that may start an inline
-  // comment (null for none); null at the end of the input.  The line may be
-  // changed until the next call, and PADDING bytes after its terminator can
-  // be read.
+  // comment (its terminator for none); null at the end of the input.  The line
+  // may be changed until the next call, and PADDING bytes after its terminator
+  // can be read.
   [[gnu::always_inline]] char* line(std::size_t* length, char** mark) {
     std::size_t left = static_cast<std::size_t>(end_ - next_);
     if (left < LINE_ROOM && !drained_) left = refill();
@@ -77,10 +77,10 @@ class block_reader {
     if (watch_ < stop) {
       *length = static_cast<std::size_t>((nul_ < stop ? nul_ : stop) - line);
       char* const first_mark = semicolon_ < slash_ ? semicolon_ : slash_;
-      *mark = first_mark < stop ? first_mark : nullptr;
+      *mark = first_mark < stop ? first_mark : stop;
     } else {
       *length = static_cast<std::size_t>(stop - line);
-      *mark = nullptr;
+      *mark = stop;
     }
     *stop = '\0';
   }

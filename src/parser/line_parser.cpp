@@ -145,7 +145,7 @@ class engine {
   // ']' stops.  A line without a byte that may start an inline comment
   // needs only the C library's search, which pays where the rest is long.
   char* group_close(char* from) {
-    if ((mark_ == nullptr || mark_ >= end_) && end_ - from > 16) {
+    if (mark_ >= end_ && end_ - from > 16) {
       void* close =
           std::memchr(from, ']', static_cast<std::size_t>(end_ - from));
       return close != nullptr ? static_cast<char*>(close) : end_;
@@ -206,7 +206,7 @@ class engine {
     // for one starts at the first such byte.
     char* value = skip_space(separator + 1, is_space_);
     char* value_end = end_;
-    if (mark_ != nullptr && mark_ < end_) {
+    if (mark_ < end_) {
       value_end = find_stop_char(separator + 1, stop_set::none, is_space_,
                                  mark_ > separator ? mark_ : separator + 1);
       *value_end = '\0';
@@ -300,7 +300,7 @@ class engine {
   const space_class is_space_;
   char* line_ = nullptr;  // the line read last
   std::size_t length_ = 0;
-  char* mark_ = nullptr;  // the line's first ';' or '/', when known
+  char* mark_ = nullptr;  // where the line's first ';' or '/' may be
   char* end_ = nullptr;   // the line's terminator once trimmed
   char section_[MAX_SECTION] = {};
   char last_name_[MAX_NAME] = {};
