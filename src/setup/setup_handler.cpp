@@ -43,9 +43,8 @@ int new_control(setup_context& context) {
   if (count == UINT32_MAX || !fits(count + 1, sizeof(control_entry))) return 0;
   const auto bytes =
       static_cast<std::size_t>(count + 1) * sizeof(control_entry);
-  void* grown = count == 0 && setup.controls == nullptr
-                    ? std::malloc(bytes)
-                    : std::realloc(setup.controls, bytes);
+  // With no array yet, realloc gives a fresh one.
+  void* grown = std::realloc(setup.controls, bytes);
   if (grown == nullptr) return 0;  // the record keeps its old array
   setup.controls = static_cast<control_entry*>(grown);
   std::memset(&setup.controls[count], 0, sizeof(control_entry));

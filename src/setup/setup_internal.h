@@ -13,17 +13,11 @@ namespace quorlen {
 
 struct field;
 
-// {name, code} rows ending with {nullptr, 0}; the name's length is kept.
+// {name, code, length of name} rows ending with {nullptr, 0, 0}.
 struct code_row {
-  template <std::size_t N>
-  constexpr code_row(const char (&text)[N], std::uint32_t row_code)
-      : name(text), code(row_code), length(N - 1) {}
-  constexpr code_row(std::nullptr_t, std::uint32_t row_code)
-      : name(nullptr), code(row_code) {}
-
   const char* name;
   std::uint32_t code;
-  std::size_t length = 0;
+  std::size_t length;
 };
 
 extern const code_row section_codes[];
