@@ -49,7 +49,8 @@ const field fields[] = {
 
 const field* find_field(std::uint32_t family, const char* key,
                         const field* last) {
-  const field* const from = last != nullptr ? last : fields;
+  const field* const from =
+      last != nullptr && last[1].key != nullptr ? last + 1 : fields;
   const field* f = from;
   do {
     if (f->key[0] == key[0] && f->family == family && same_name(f->key, key)) {

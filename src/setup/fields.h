@@ -42,7 +42,7 @@ struct field {
 extern const field fields[];
 
 // The row of that family and key (exact, case-sensitive), or null.  For
-// "SIZE" the row of its first member.  The rows from last on, the row found
+// "SIZE" the row of its first member.  The rows after last, the row found
 // last, are tried first: a file's keys mostly come in the table's order.
 const field* find_field(std::uint32_t family, const char* key,
                         const field* last = nullptr);
