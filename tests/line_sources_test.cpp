@@ -210,4 +210,73 @@ TEST(line_sources, open_stream_starts_where_the_stream_stands) {
   std::fclose(stream);
 }
 
+// Calls a reader until it returns null and lists what each call delivered.
+std::vector<std::string> pieces(quorlen::line_reader reader, void* stream,
+                                int size) {
+  std::vector<std::string> out;
+  std::vector<char> buffer(static_cast<std::size_t>(size) + 1, '#');
+  while (reader(buffer.data(), size, stream) != nullptr) {
+    out.emplace_back(buffer.data());
+    if (out.size() > 1000) break;
+  }
+  return out;
+}
+
+TEST(line_sources, read_text_line_keeps_the_fgets_contract) {
+  const std::string l199(199, 'a'), l200(200, 'b'), l201(201, 'c');
+  struct row {
+    const char* what;
+    std::string text;
+    int size;
+  } rows[] = {
+      {"size 2: one character a call", "ab\nc", 2},
+      {"199 characters and newline", l199 + "\n" + "x\n", 200},
+      {"200 characters", l200 + "\n", 200},
+      {"201 characters", l201 + "\n", 200},
+      {"no newline at the end", "a\nlast", 200},
+      {"only newlines", "\n\n\n", 200},
+      {"empty text", "", 200},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    quorlen::text_cursor cursor{r.text.c_str(), r.text.size()};
+    auto ours = pieces(quorlen::read_text_line, &cursor, r.size);
+    std::string copy = r.text;
+    std::FILE* stream = fmemopen(&copy[0], copy.size() + 1, "r");
+    ASSERT_NE(stream, nullptr);
+    // fmemopen gives the terminator as a byte of its own; stop before it.
+    std::vector<std::string> theirs;
+    std::vector<char> buffer(static_cast<std::size_t>(r.size) + 1);
+    std::size_t consumed = 0;
+    while (consumed < r.text.size() &&
+           std::fgets(buffer.data(), r.size, stream) != nullptr) {
+      theirs.emplace_back(buffer.data());
+      consumed += theirs.back().size();
+    }
+    std::fclose(stream);
+    EXPECT_EQ(ours, theirs);
+  }
+}
+
+TEST(line_sources, read_text_line_with_no_room_delivers_nothing) {
+  quorlen::text_cursor cursor{"abc\n", 4};
+  char buffer[4] = "zz";
+  EXPECT_EQ(quorlen::read_text_line(buffer, 1, &cursor), nullptr);
+  EXPECT_EQ(quorlen::read_text_line(buffer, 0, &cursor), nullptr);
+  EXPECT_STREQ(buffer, "zz");
+  EXPECT_EQ(cursor.left, 4u);
+}
+
+TEST(line_sources, embedded_nul_bytes_are_copied_like_fgets_does) {
+  const char text[] = "ab\0cd\nef";
+  quorlen::text_cursor cursor{text, sizeof text - 1};
+  char buffer[16];
+  ASSERT_NE(quorlen::read_text_line(buffer, sizeof buffer, &cursor), nullptr);
+  EXPECT_EQ(std::memcmp(buffer, "ab\0cd\n", 7), 0);
+  EXPECT_EQ(cursor.left, 2u);
+  ASSERT_NE(quorlen::read_text_line(buffer, sizeof buffer, &cursor), nullptr);
+  EXPECT_STREQ(buffer, "ef");
+  EXPECT_EQ(quorlen::read_text_line(buffer, sizeof buffer, &cursor), nullptr);
+}
+
 }  // namespace

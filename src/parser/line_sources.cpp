@@ -64,12 +64,35 @@ int parse_path(const char* path, entry_handler handler, void* user,
   return result;
 }
 
+// Without memory for a block, a line at a time through read_text_line,
+// which copies NUL bytes as fgets does.
 int parse_bytes(const char* bytes, std::size_t size, entry_handler handler,
                 void* user, parse_observer* observer) {
   byte_span span{bytes, size};
   block_reader reader(read_span, &span);
-  if (!reader.ok()) return -1;
-  return parse_blocks(reader, handler, user, observer);
+  if (reader.ok()) return parse_blocks(reader, handler, user, observer);
+  text_cursor cursor{bytes, size};
+  return parse_lines(read_text_line, &cursor, handler, user, observer);
+}
+
+// Copies the next line of the text, at most size - 1 characters, into
+// buffer and terminates it.
+char* read_text_line(char* buffer, int size, void* stream) {
+  auto& cursor = *static_cast<text_cursor*>(stream);
+  if (cursor.left == 0 || size < 2) return nullptr;
+  const auto room = static_cast<std::size_t>(size) - 1;
+  std::size_t count = cursor.left < room ? cursor.left : room;
+  const void* newline = std::memchr(cursor.next, '\n', count);
+  if (newline != nullptr) {
+    count = static_cast<std::size_t>(static_cast<const char*>(newline) -
+                                     cursor.next) +
+            1;
+  }
+  std::memcpy(buffer, cursor.next, count);
+  buffer[count] = '\0';
+  cursor.next += count;
+  cursor.left -= count;
+  return buffer;
 }
 
 }  // namespace quorlen

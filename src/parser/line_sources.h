@@ -15,18 +15,26 @@ namespace quorlen {
 int parse_open_stream(std::FILE* stream, entry_handler handler, void* user,
                       parse_observer* observer = nullptr);
 
+struct text_cursor {
+  const char* next;  // the next character to deliver
+  std::size_t left;  // characters not yet delivered
+};
+
+// fgets over a text_cursor.
+char* read_text_line(char* buffer, int size, void* cursor);
+
 // Parses size bytes in memory exactly as a file holding them parses, NUL
-// bytes and all; the bytes are only read.  Returns -1 when there is no
-// memory for the reader's block.
+// bytes and all; the bytes are only read.
 int parse_bytes(const char* bytes, std::size_t size, entry_handler handler,
                 void* user, parse_observer* observer = nullptr);
 
-// Parses a NUL-terminated text in memory; the text is only read.  A text
-// holds no NUL bytes, so it parses as a file holding its bytes.
+// Parses a NUL-terminated text in memory a line at a time; the text is
+// only read.
 inline int parse_text(const char* text, entry_handler handler, void* user,
                       parse_observer* observer = nullptr) {
   if (text == nullptr) text = "";
-  return parse_bytes(text, std::strlen(text), handler, user, observer);
+  text_cursor cursor{text, std::strlen(text)};
+  return parse_lines(read_text_line, &cursor, handler, user, observer);
 }
 
 }  // namespace quorlen

@@ -54,7 +54,8 @@ const field* find_field(std::uint32_t family, const char* key,
   const field* f = from;
   do {
     if (f->key[0] == key[0] && f->family == family && same_name(f->key, key)) {
-      return f;
+      // A pair's second row, met first after the pair's key, is the pair.
+      return f->kind == field_kind::pair_second ? f - 1 : f;
     }
     if ((++f)->key == nullptr) f = fields;
   } while (f != from);
