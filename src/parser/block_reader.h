@@ -98,15 +98,9 @@ class block_reader {
     return line;
   }
 
-  void put_back() {
-    if (!holding_) return;
-    *next_ = held_;
-    holding_ = false;
-  }
-
   // Keeps the unread bytes and reads after them; returns what is unread.
   std::size_t refill() {
-    put_back();
+    watch(next_);  // puts a held byte back
     const std::size_t left = static_cast<std::size_t>(end_ - next_);
     std::memmove(block_, next_, left);
     next_ = block_;
@@ -124,7 +118,10 @@ class block_reader {
 
   // Finds again the NUL, ';' and '/' that lie before p, and the nearest.
   [[gnu::noinline]] void watch(char* p) {
-    put_back();
+    if (holding_) {
+      *next_ = held_;
+      holding_ = false;
+    }
     if (nul_ < p) nul_ = first(p, '\0');
     if (semicolon_ < p) semicolon_ = first(p, ';');
     if (slash_ < p) slash_ = first(p, '/');

@@ -72,7 +72,7 @@ class block_text {
 struct reader_input {
   line_reader reader;
   void* stream;
-  char* buffer;  // MAX_LINE bytes
+  char* buffer;  // MAX_LINE + NAME_BLOCK bytes, the last never written
 
   char* line(std::size_t* length, char** mark) {
     char* line = reader(buffer, MAX_LINE, stream);
@@ -156,20 +156,12 @@ class engine {
   // "[a][b]" joins to the section "a||b"; only the first group must close.
   void section_header(char* start) {
     char* close = group_close(start + 1);
-    if (*close != ']') {
-      note(line_kind::faulty, start);
-      record(fault_kind::unclosed_section);
-      return;
-    }
+    if (*close != ']') return faulty(start, fault_kind::unclosed_section);
     bool open_group = false;
-    while (close[1] == '[') {
-      close[0] = '|';
-      close[1] = '|';
+    while (!open_group && close[1] == '[') {
+      close[0] = close[1] = '|';
       close = group_close(close + 1);
-      if (*close != ']') {
-        open_group = true;
-        break;
-      }
+      open_group = *close != ']';
     }
     *close = '\0';
     std::size_t length = static_cast<std::size_t>(close - start - 1);
@@ -185,9 +177,7 @@ class engine {
   [[gnu::always_inline]] void name_value(char* start) {
     char* separator = find_stop_char(start, stop_set::separator, is_space_);
     if (*separator != '=' && *separator != ':') {
-      note(line_kind::faulty, start);
-      record(fault_kind::missing_separator);
-      return;
+      return faulty(start, fault_kind::missing_separator);
     }
     *separator = '\0';
     const char* name_end = trim_space_end(start, separator, is_space_);
@@ -210,12 +200,9 @@ class engine {
       value_end = find_stop_char(separator + 1, stop_set::none, is_space_,
                                  mark_ > separator ? mark_ : separator + 1);
       *value_end = '\0';
-      // Blanks often line comments up: passed first without the table, and
-      // without a bound, since the value starts with something else.
-      char* end = value_end > value ? value_end : value;
-      if (end > value) {
-        while (end[-1] == ' ') --end;
-      }
+      // Blanks often line comments up: passed first without the table.
+      char* end = value_end;
+      while (end > value && end[-1] == ' ') --end;
       trim_space_end(value, end, is_space_);
     }
     note(line_kind::pair, start, nullptr, false, value_end);
@@ -228,18 +215,15 @@ class engine {
     block_text block;
     if (!block.ok()) record(fault_kind::block_no_memory, opened);
     for (;;) {
-      if (!read()) {
-        record(fault_kind::block_unterminated, opened, true);
-        return;
-      }
+      if (!read()) return record(fault_kind::block_unterminated, opened, true);
       char* const end = trim_space_end(line_, line_ + length_, is_space_);
       char* first = skip_space(line_, is_space_);
       keep_for_observer(first);
       if (*first == '[' && *find_stop_char(first + 1, stop_set::close_bracket,
                                            is_space_) == ']') {
         note(line_kind::block_broken_off, first);
-        record(fault_kind::block_broken_off, opened, true);
-        return;  // the header is consumed, not applied
+        // The header is consumed, not applied.
+        return record(fault_kind::block_broken_off, opened, true);
       }
       if (*first == '=' && strcasecmp(first, BLOCK_END) == 0) {
         note(line_kind::block_end, first);
@@ -255,24 +239,29 @@ class engine {
   }
 
   void deliver(const char* name, const char* value) {
-    if (handler_(user_, section_, name, value) == 0) {
+    if (handler_(user_, section_, name, value) == 0)
       record(fault_kind::refused);
-    }
+  }
+
+  void faulty(const char* start, fault_kind kind) {
+    note(line_kind::faulty, start);
+    record(kind);
   }
 
   // A code block's own faults replace any recorded before.
   void record(fault_kind kind, int block_line = 0, bool replace = false) {
     if (first_error_ == 0 || replace) first_error_ = line_number_;
-    observe(kind, block_line);
+    if (observed && observer_->report != nullptr) {
+      const fault f{kind, line_number_, block_line, observer_->shown};
+      observer_->report(observer_->context, f);
+    }
   }
 
   // The line is cut in place while it is classified, so the observer is
   // shown a copy taken before that, kept in its own buffer so that an
   // ordinary parse does not carry one on the stack.
   void keep_for_observer(const char* start) {
-    if (observed) {
-      std::strncpy(observer_->shown, start, sizeof observer_->shown - 1);
-    }
+    if (observed) std::strncpy(observer_->shown, start, MAX_LINE - 1);
   }
 
   // The facts are put together only for a watcher, so that a parse without
@@ -284,12 +273,6 @@ class engine {
                              close,        open_group, value_end};
       observer_->line(observer_->context, facts);
     }
-  }
-
-  void observe(fault_kind kind, int block_line) {
-    if (!observed || observer_->report == nullptr) return;
-    fault f{kind, line_number_, block_line, observer_->shown};
-    observer_->report(observer_->context, f);
   }
 
   Input* input_;

@@ -72,7 +72,7 @@ struct line_facts {
 
 // Optional watchers: told of every faulty line, not only the first, and of
 // every line with what it was (before the events it causes).  They change
-// nothing about the result, and cost a test a line when absent.
+// nothing about the result; a parse without them is built without the tests.
 struct parse_observer {
   void (*report)(void* context, const fault& f);
   void* context;

@@ -68,15 +68,10 @@ inline std::int64_t convert(const char* text, const char** end,
   }
   const bool negative = *p == '-';
   if (negative || *p == '+') ++p;
-  if (!negative) {
-    return static_cast<std::int64_t>(
-        gather(p, 10, std::uint64_t{INT64_MAX}, end, saturated));
-  }
-  const std::uint64_t magnitude =
-      gather(p, 10, std::uint64_t{INT64_MAX} + 1, end, saturated);
-  return magnitude == std::uint64_t{INT64_MAX} + 1
-             ? INT64_MIN
-             : -static_cast<std::int64_t>(magnitude);
+  const std::uint64_t limit = std::uint64_t{INT64_MAX} + (negative ? 1 : 0);
+  const std::uint64_t magnitude = gather(p, 10, limit, end, saturated);
+  if (!negative) return static_cast<std::int64_t>(magnitude);
+  return magnitude == limit ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
 }
 
 inline std::int32_t clamp32(std::int64_t value) {

@@ -5,7 +5,6 @@
 
 extern "C" QUORLEN_API int quorlen_parse_config(const char* path,
                                                 camera_setup* setup) {
-  if (path == nullptr) return -1;
   // The library is built without exceptions: the engine and the handler
   // use only the C library, so nothing can throw through this call.
   return quorlen::parse_into(

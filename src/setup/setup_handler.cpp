@@ -25,13 +25,13 @@ std::uint64_t promised_room(std::uint64_t count) {
 std::uint32_t section_code(setup_context& context, const char* section,
                            bool starts) {
   if (!starts && section == context.section_text) return context.section_code;
-  context.section_text = section;
-  context.section_code =
+  const std::uint32_t code =
       lookup_code(section_codes, section, &context.last_section);
-  context.lists = context.section_code != 0 &&
-                  context.section_code != CAMERA_SECTION &&
-                  context.section_code != CONTROL_SECTION;
-  return context.section_code;
+  context.section_text = section;
+  context.section_code = code;
+  context.lists =
+      code != 0 && code != CAMERA_SECTION && code != CONTROL_SECTION;
+  return code;
 }
 
 // Each control section appends one element, cleared so that names are

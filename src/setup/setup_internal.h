@@ -95,9 +95,10 @@ struct setup_context {
   // start.
   const code_row* last_section = nullptr;
   const field* last_field = nullptr;
-  // The elements entries is known to hold; 0 until this parse appends.
+  // The elements entries is known to hold; 0 until this parse grows it.
   std::size_t room = 0;
-  // Below this count an element is appended where the array has room.
+  // Below this count an element is appended where the array has room; 0
+  // until this parse's first element.
   std::uint32_t room_below = 0;
   // The C library's white-space table, taken once a parse.
   space_class is_space;
@@ -107,9 +108,10 @@ struct setup_context {
 int setup_handler(void* context, const char* section, const char* name,
                   const char* value);
 
-// Appends one element where the array must first grow or the count is full:
-// at the first element and at each multiple of 100.  Null when the array
-// cannot grow, and then the record is unchanged.
+// Appends one element where the array may have to grow or the count is
+// full: at this parse's first element, at a record's first element and at
+// each multiple of 100.  Null when the array cannot grow, and then the
+// record is unchanged.
 register_entry* append_growing(setup_context& context);
 
 // Appends one element to the record's entries, growing the array as a later
