@@ -20,8 +20,6 @@ namespace {
 using quorlen::field;
 using quorlen::field_kind;
 
-constexpr std::size_t LINE_ROOM = quorlen::MAX_LINE - 1;  // what one read takes
-
 bool blank(char c) { return quorlen::space_class()(c); }
 
 std::string in_quotes(std::string_view text) {
@@ -171,8 +169,8 @@ class rewriter {
       : k_(k),
         f_(f),
         value_(value),
-        begin_(map.line_begin(k.piece)),
-        end_(map.line_end(k.piece)),
+        begin_(map.line_begin(k.library_line)),
+        end_(map.line_end(k.library_line)),
         line_(map.bytes().substr(begin_, end_ - begin_)),
         trailing_(line_.substr(at(k.text_end))) {}
 
@@ -270,7 +268,7 @@ std::vector<spelling> insertions(const file_map& map, const section_span& span,
   const key_line* model = nullptr;
   for (const key_line& k : map.keys()) {
     if (k.control == span.control && !k.continuation &&
-        k.piece >= span.header && k.piece <= span.last_key) {
+        k.library_line >= span.header && k.library_line <= span.last_key) {
       model = &k;
     }
   }
@@ -279,7 +277,7 @@ std::vector<spelling> insertions(const file_map& map, const section_span& span,
   std::string tight = key + " =";
   if (model != nullptr) {
     const std::string_view text(bytes);
-    const std::size_t line = map.line_begin(model->piece);
+    const std::size_t line = map.line_begin(model->library_line);
     const std::size_t name_end = model->name_begin + model->name.size();
     const std::string_view style =
         text.substr(name_end, model->separator - name_end);
@@ -304,10 +302,10 @@ std::vector<spelling> insertions(const file_map& map, const section_span& span,
   if (f.kind == field_kind::text) lines.push_back(tight + "\n  " + value);
 
   std::vector<spelling> out;
-  std::vector<std::size_t> after = {span.last_key};
+  std::vector<int> after = {span.last_key};
   if (span.last_content > span.last_key) after.push_back(span.last_content);
-  for (const std::size_t piece : after) {
-    const std::size_t end = map.line_end(piece);
+  for (const int line_after : after) {
+    const std::size_t end = map.line_end(line_after);
     // Lines end as the line before does, or, after a last line without an
     // end, as the file's first line does.
     const std::size_t ended = end < bytes.size() ? end : bytes.find('\n');
@@ -439,8 +437,8 @@ set_outcome set_value(const std::string& bytes, const record_key& key,
   const key_line* last = last_setting(map, control, f.key);
   std::vector<spelling> candidates;
   if (last != nullptr) {
-    out.line = map.line_number(last->piece);
-    if (!map.read_whole(last->piece)) {
+    out.line = map.line_number(last->library_line);
+    if (!map.lines().read_whole(out.line)) {
       out.error = "the line that sets " + std::string(f.key) +
                   " is longer than 199 characters, so the library reads it "
                   "in pieces; edit it by hand";

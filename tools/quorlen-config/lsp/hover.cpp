@@ -7,12 +7,12 @@
 #include <optional>
 
 #include "diagnostics.h"
-#include "library_pieces.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
 #include "number_reading.h"
 #include "setup/fields.h"
 #include "setup/setup_internal.h"
+#include "source_map.h"
 
 namespace quorlen_lsp {
 namespace {
@@ -140,7 +140,7 @@ std::string values_hex(const register_entry& entry) {
 // name and what later lines do are known only then).
 class line_story : public record_watch {
  public:
-  line_story(int target, const std::vector<quorlen_tool::piece>& pieces)
+  line_story(int target, const quorlen_tool::source_map& pieces)
       : target_(target), pieces_(pieces) {}
 
   void line(const quorlen::line_facts& facts) override {
@@ -227,22 +227,21 @@ class line_story : public record_watch {
     for (const std::string& more : {detail_, later_}) {
       if (!more.empty()) out += "\n" + more;
     }
-    const std::size_t index = static_cast<std::size_t>(target_ - 1);
-    if (index < pieces_.size() &&
-        (pieces_[index].line != target_ || pieces_[index].column0 != 0)) {
+    const quorlen_tool::source_map::piece p = pieces_.piece_at(target_);
+    if (target_ <= pieces_.pieces() && (p.line != target_ || p.column0 != 0)) {
       out += "\nThe library counts this as its line " +
              std::to_string(target_) +
-             (pieces_[index].column0 != 0
-                  ? ": a line over 199 characters is read in pieces"
-                  : "");
+             (p.column0 != 0 ? ": a line over 199 characters is read in pieces"
+                             : "");
     }
     return out;
   }
 
  private:
   int editor_line(int library_line) const {
-    const std::size_t i = static_cast<std::size_t>(library_line - 1);
-    return i < pieces_.size() ? pieces_[i].line : library_line;
+    return library_line >= 1 && library_line <= pieces_.pieces()
+               ? pieces_.editor_line(library_line)
+               : library_line;
   }
 
   void header(const event_view& e) {
@@ -490,7 +489,7 @@ class line_story : public record_watch {
   }
 
   int target_;
-  const std::vector<quorlen_tool::piece>& pieces_;
+  const quorlen_tool::source_map& pieces_;
   line_kind kind_ = line_kind::blank;
   int block_open_ = INT_MAX;
   std::string head_, detail_, later_, name_;
@@ -512,27 +511,20 @@ json hover(document& doc, const json& params, const client_info& client) {
   const text_map map(doc.text);
   const std::size_t offset =
       map.offset(position_from(params.at("position")), client.units);
-  const std::vector<quorlen_tool::piece> pieces =
-      quorlen_tool::library_pieces(doc.text);
-  // The library's line that holds the offset: the last piece starting at or
-  // before it, unless the offset lies past that piece's newline.
-  auto after =
-      std::upper_bound(pieces.begin(), pieces.end(), offset,
-                       [](std::size_t at, const quorlen_tool::piece& p) {
-                         return at < p.offset;
-                       });
-  if (after == pieces.begin()) return nullptr;
-  const quorlen_tool::piece& p = *(after - 1);
-  std::size_t end = p.offset + p.size;
-  if (end > p.offset && doc.text[end - 1] == '\n') --end;
-  if (offset > end) return nullptr;
-  line_story story(static_cast<int>(after - pieces.begin()), pieces);
+  const quorlen_tool::source_map pieces(doc.text);
+  // The library's line that holds the offset; none past the last.
+  const int target = pieces.library_line_at(offset);
+  if (target > pieces.pieces()) return nullptr;
+  const std::size_t begin = pieces.piece_at(target).offset;
+  std::size_t end = begin + pieces.piece_bytes(target).size();
+  if (end > begin && doc.text[end - 1] == '\n') --end;
+  line_story story(target, pieces);
   watch_parse(doc.text, story);
   const std::string text = story.text();
   if (text.empty()) return nullptr;
-  if (end > p.offset && doc.text[end - 1] == '\r') --end;
+  if (end > begin && doc.text[end - 1] == '\r') --end;
   return {{"contents", {{"kind", "plaintext"}, {"value", text}}},
-          {"range", range_json(map, p.offset, end, client.units)}};
+          {"range", range_json(map, begin, end, client.units)}};
 }
 
 }  // namespace quorlen_lsp
