@@ -251,7 +251,7 @@ TEST(lint, the_readme_lists_every_rule_as_the_registry_does) {
   for (const quorlen_tool::rule& r : quorlen_tool::lint_rules) {
     registered.push_back(std::string("| ") + r.code + " | " +
                          quorlen_tool::level_name(r.severity) + " | " +
-                         r.summary + " |");
+                         (r.fixes ? "fix" : "") + " | " + r.summary + " |");
   }
   EXPECT_EQ(listed, registered);
 }
