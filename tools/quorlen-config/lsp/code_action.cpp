@@ -122,7 +122,7 @@ json code_actions(document& doc, const json& params,
       map.line_of(map.offset(position_from(range.at("start")), units));
   const std::size_t to =
       map.line_of(map.offset(position_from(range.at("end")), units));
-  const std::vector<quorlen_tool::finding>& found = findings_of(doc);
+  const std::vector<quorlen_tool::finding>& found = fixed_findings_of(doc);
 
   json fixes = json::array();
   json disables = json::array();
