@@ -206,6 +206,30 @@ std::string rule_table() {
   return table;
 }
 
+// What --help says below the options.
+std::string lint_help() {
+  return "A comment '; quorlen-config: disable=CODE[,CODE]' silences those "
+         "codes "
+         "on the next line, or in the whole file when it stands before the "
+         "first "
+         "section header; a code there that does not exist is reported "
+         "(Q903).\n"
+         "Fixes (codes marked 'fix') are offered where the right text is "
+         "certain: a section or key with one nearest known name, a ';' or '//' "
+         "with text before it and a blank after it, a byte-order mark after "
+         "line 1; on a line the library reads whole.  A text or section name "
+         "that would be cut has none: what to keep is the author's choice.  "
+         "All the fixes of a file are checked together by linting the text "
+         "they make: one that would leave its finding or bring a new one "
+         "reported is not offered.  Where two overlap, the first in the file "
+         "is applied and the other reported as not fixed.  --fix replaces the "
+         "file as set does (a temporary file, then a rename, its mode kept).\n"
+         "Exit status: 0 nothing reported, 1 findings reported (with --fix: "
+         "left after the fixes), 2 a file could not be read or written or the "
+         "usage is wrong.\n\n" +
+         rule_table();
+}
+
 }  // namespace
 
 runner declare_lint(CLI::App& app) {
@@ -248,25 +272,7 @@ runner declare_lint(CLI::App& app) {
   app.add_option("FILE", options->paths,
                  "Configuration files; - for standard input")
       ->required();
-  app.footer(
-      "A comment '; quorlen-config: disable=CODE[,CODE]' silences those codes "
-      "on the next line, or in the whole file when it stands before the first "
-      "section header; a code there that does not exist is reported "
-      "(Q903).\n"
-      "Fixes (codes marked 'fix') are offered where the right text is "
-      "certain: a section or key with one nearest known name, a ';' or '//' "
-      "with text before it and a blank after it, a byte-order mark after "
-      "line 1; on a line the library reads whole.  A text or section name "
-      "that would be cut has none: what to keep is the author's choice.  "
-      "All the fixes of a file are checked together by linting the text "
-      "they make: one that would leave its finding or bring a new one "
-      "reported is not offered.  Where two overlap, the first in the file "
-      "is applied and the other reported as not fixed.  --fix replaces the "
-      "file as set does (a temporary file, then a rename, its mode kept).\n"
-      "Exit status: 0 nothing reported, 1 findings reported (with --fix: "
-      "left after the fixes), 2 a file could not be read or written or the "
-      "usage is wrong.\n\n" +
-      rule_table());
+  app.footer(lint_help());
   return [options] { return run_lint(*options); };
 }
 
