@@ -138,6 +138,8 @@ file_report lint_file(const std::string& path, const input& in,
       report.text = unified_diff(in.name, in.bytes, report.fixed);
     } else {
       report.status = write_fixes(path, in, all, fixes);
+      // Not written: what is left would describe a text that is nowhere.
+      if (report.status == EXIT_TROUBLE) report.found.clear();
     }
   }
   if (!report.found.empty() && report.status == EXIT_CLEAN) {
@@ -196,7 +198,7 @@ int run_lint(const lint_command_options& options) {
 }
 
 std::string rule_table() {
-  std::string table = "Lint codes (level, meaning):\n";
+  std::string table = "Lint codes (level, fix, meaning):\n";
   for (const rule& r : lint_rules) {
     const std::string level = level_name(r.severity);
     table += std::string("  ") + r.code + "  " + level +
