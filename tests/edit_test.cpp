@@ -183,10 +183,18 @@ TEST(edit, set_replaces_the_file_whole_or_not_at_all) {
   ASSERT_EQ(chmod(file.c_str(), 0640), 0);
   ASSERT_EQ(symlink("camera.cfg", link.c_str()), 0);
 
-  EXPECT_EQ(quorlen_tool::run_set(link, "camera.CFG_MODE", "abc", false), 2);
-  EXPECT_EQ(quorlen_tool::run_set(link, "camera.BIT_WIDTH", "256", false), 2);
+  const auto set = [](const std::string& path, const char* key,
+                      const char* value) {
+    quorlen_tool::edit_request request;
+    request.path = path;
+    request.key = key;
+    request.value = value;
+    return quorlen_tool::run_set(request);
+  };
+  EXPECT_EQ(set(link, "camera.CFG_MODE", "abc"), 2);
+  EXPECT_EQ(set(link, "camera.BIT_WIDTH", "256"), 2);
   EXPECT_EQ(read_back(file), before);
-  EXPECT_EQ(quorlen_tool::run_set(link, "camera.CFG_MODE", "2", false), 0);
+  EXPECT_EQ(set(link, "camera.CFG_MODE", "2"), 0);
   EXPECT_EQ(read_back(file), CAM + "CFG_MODE = 2 ; mode\n");
 
   struct stat st;
@@ -194,9 +202,7 @@ TEST(edit, set_replaces_the_file_whole_or_not_at_all) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   ASSERT_EQ(stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_EQ(
-      quorlen_tool::run_set(dir + "/none.cfg", "camera.CFG_MODE", "2", false),
-      2);
+  EXPECT_EQ(set(dir + "/none.cfg", "camera.CFG_MODE", "2"), 2);
   unlink(link.c_str());
   unlink(file.c_str());
   EXPECT_EQ(rmdir(folder), 0) << "a file was left in the folder";

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fixes.h"
 #include "number_reading.h"
 #include "record_json.h"
 #include "setup/setup_internal.h"
@@ -256,7 +257,7 @@ TEST(lint, the_readme_lists_every_rule_as_the_registry_does) {
   for (const quorlen_tool::rule& r : quorlen_tool::lint_rules) {
     registered.push_back(std::string("| ") + r.code + " | " +
                          quorlen_tool::level_name(r.severity) + " | " +
-                         r.summary + " |");
+                         (r.fixes ? "fix" : "") + " | " + r.summary + " |");
   }
   EXPECT_EQ(listed, registered);
 }
@@ -326,6 +327,79 @@ TEST(lint, lists_are_read_as_the_parse_reads_them) {
       ASSERT_EQ(parsed.values[v], walked[v]) << '"' << text << '"' << v;
     }
   }
+}
+
+// A row a kind of fix: the line as it was, the finding, the line as the
+// fix leaves it; or no fix, where the right text is not certain or the fix
+// would bring a finding of its own.
+TEST(lint, fixes_mend_what_is_certain_and_nothing_else) {
+  const struct {
+    const char* name;
+    std::string input;
+    const char* code;
+    std::string output;  // empty: the finding has no fix
+  } rows[] = {
+      {"misspelt key", std::string(CAM) + "  I2C_ADR = 0x36 ; addr\n", "Q201",
+       std::string(CAM) + "  I2C_ADDR = 0x36 ; addr\n"},
+      {"mis-cased key", std::string(REG) + "reg = 1, 2\n", "Q201",
+       std::string(REG) + "REG = 1, 2\n"},
+      {"misspelt section", "[camera parameters] ; cam\nCFG_MODE = 1\n", "Q101",
+       "[camera parameter] ; cam\nCFG_MODE = 1\n"},
+      {"mis-spaced joined section", "[Board  Parameter][dev2]\r\nREG = 1\r\n",
+       "Q101", "[board parameter||dev2]\r\nREG = 1\r\n"},
+      {"semicolon", std::string(CAM) + "TYPE = ql5m; rev B\n", "Q502",
+       std::string(CAM) + "TYPE = ql5m ; rev B\n"},
+      {"slashes",
+       std::string(CTL) + "CTRL_NAME = c\nFUNC_NAME = f// v2\n" +
+           "MAX_VALUE = 1\nSTEP = 1\n",
+       "Q502",
+       std::string(CTL) + "CTRL_NAME = c\nFUNC_NAME = f // v2\n" +
+           "MAX_VALUE = 1\nSTEP = 1\n"},
+      {"late byte-order mark", std::string(CAM) + "\xEF\xBB\xBF; b.cfg\n",
+       "Q602", std::string(CAM) + "; b.cfg\n"},
+      {"two names as near", "[register parameter][dev3][inf4]\n", "Q101", ""},
+      {"a mark in a text", std::string(CAM) + "TYPE = a;b\n", "Q502", ""},
+      {"a TYPE that would be cut",
+       std::string(CAM) + "TYPE = " + std::string(60, 't') + "\n", "Q501", ""},
+      {"a value the key cannot hold", std::string(CAM) + "BIT_WDTH = 300\n",
+       "Q201", ""},
+      {"a key set again", std::string(CAM) + "CFG_MOD = 1\nCFG_MODE = 2\n",
+       "Q201", ""},
+      {"a line read in pieces",
+       std::string(CAM) + "I2C_ADR = 1 ;" + std::string(190, 'x') + "\n",
+       "Q201", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    quorlen_test::owned_setup setup;
+    std::vector<finding> found =
+        quorlen_tool::lint_bytes(row.input, &setup.s).findings;
+    const auto fixes = quorlen_tool::settle_fixes(row.input, found,
+                                                  quorlen_tool::every_finding);
+    const auto it = std::find_if(found.begin(), found.end(),
+                                 [&](auto& f) { return f.code == row.code; });
+    ASSERT_NE(it, found.end());
+    EXPECT_EQ(it->fix.empty(), row.output.empty());
+    EXPECT_EQ(fixes.fixed.bytes, row.output.empty() ? row.input : row.output);
+    for (const finding& f : fixes.after) {
+      EXPECT_TRUE(row.output.empty() || f.code != row.code) << f.message;
+    }
+  }
+}
+
+// Two fixes over the same bytes: the first in the file is applied, the
+// other left out and named.
+TEST(lint, of_two_overlapping_fixes_the_first_is_applied) {
+  std::vector<finding> found(3);
+  found[0].fix = {{4, 6, "xy"}};
+  found[1].fix = {{0, 2, "ab"}};
+  found[2].fix = {{5, 5, "!"}};
+  const auto fixed = quorlen_tool::apply_fixes("0123456789", found,
+                                               quorlen_tool::every_finding);
+  EXPECT_EQ(fixed.bytes, "ab23xy6789");
+  EXPECT_EQ(fixed.applied, (std::vector<std::size_t>{1, 0}));
+  ASSERT_EQ(fixed.overlapping.size(), 1u);
+  EXPECT_EQ(fixed.overlapping[0], (std::pair<std::size_t, std::size_t>{2, 0}));
 }
 
 }  // namespace

@@ -93,6 +93,7 @@ TEST(lsp_code_actions, a_finding_with_edits_becomes_a_quick_fix) {
   off_the_text.fix = {{28, 99, ""}};
   doc.findings = {two, f, off_the_text};
   doc.linted = true;
+  doc.fixes_checked = true;  // as given: these edits are what is tried
   const std::string uri = "file:///a.cfg";
   const json params = {{"textDocument", {{"uri", uri}}},
                        {"range",

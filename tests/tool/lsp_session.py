@@ -439,8 +439,9 @@ def completion(tool, source):
 
 
 def code_actions(tool, source):
-    """A 'disable' comment that the lint honours, on one line or, before
-    the first header, in the whole file; none inside a code block."""
+    """The lint's own fix; a 'disable' comment that the lint honours, on one
+    line or, before the first header, in the whole file; none inside a code
+    block."""
     text = ("A = 1\n[camera parameter]\nI2C_ADR = 1\n"
             "; quorlen-config: disable=Q301\nBIT_WIDTH = 300x\n"
             "[control parameter]\nCTRL_NAME = c\nMAX_VALUE = 1\nSTEP = 1\n"
@@ -455,7 +456,19 @@ def code_actions(tool, source):
     def actions(line):
         return s.result("textDocument/codeAction", dict(
             doc(), range=span(line, 0, 0), context={"diagnostics": []}))
-    version = 1
+    # The lint's own fix: applied, its finding goes and none comes.
+    fixes = [a for a in actions(2) if a.get("isPreferred")]
+    check(len(fixes) == 1 and fixes[0]["title"] ==
+          "Replace 'I2C_ADR' with 'I2C_ADDR'", "the lint's fix", actions(2))
+    fixed = apply_edits(text, fixes[0]["edit"]["changes"][URI])
+    check("\nI2C_ADDR = 1\n" in fixed, "the key renamed", fixed)
+    s.change([{"text": fixed}], 2)
+    after = codes(s.diagnostics())
+    check(after == [c for c in before if c != (2, "Q201")],
+          "the fixed finding gone, no new one", after)
+    s.change([{"text": text}], 3)
+    check(codes(s.diagnostics()) == before, "back as it was")
+    version = 3
     # From the bottom up, so that the lines above keep their numbers.
     for line, title, code in (
             (4, "Disable Q305 on this line", "Q305"),

@@ -8,40 +8,34 @@ namespace quorlen_tool {
 
 namespace {
 
-struct edit_options {
-  std::string path, key, value;
-  bool force = false;
-};
-
-void add_file_and_key(CLI::App& app, edit_options& options,
+void add_file_and_key(CLI::App& app, edit_request& request,
                       const char* file_help) {
-  app.add_option("FILE", options.path, file_help)->required();
-  app.add_option("KEY", options.key, "camera.NAME or control.CTRL_NAME.NAME")
+  add_stdin_name(app, request.stdin_name);
+  app.add_option("FILE", request.path, file_help)->required();
+  app.add_option("KEY", request.key, "camera.NAME or control.CTRL_NAME.NAME")
       ->required();
 }
 
 }  // namespace
 
 runner declare_get(CLI::App& app) {
-  auto options = std::make_shared<edit_options>();
-  add_file_and_key(app, *options, "Configuration file; - for standard input");
+  auto request = std::make_shared<edit_request>();
+  add_file_and_key(app, *request, "Configuration file; - for standard input");
   app.footer(get_help());
-  return [options] { return run_get(options->path, options->key); };
+  return [request] { return run_get(*request); };
 }
 
 runner declare_set(CLI::App& app) {
-  auto options = std::make_shared<edit_options>();
-  app.add_flag("--force", options->force,
+  auto request = std::make_shared<edit_request>();
+  app.add_flag("--force", request->force,
                "Write a value the record will not hold as given, and say "
                "what it holds");
-  add_file_and_key(app, *options,
+  add_file_and_key(app, *request,
                    "Configuration file, replaced; - edits standard input to "
                    "standard output");
-  app.add_option("VALUE", options->value, "The new value")->required();
+  app.add_option("VALUE", request->value, "The new value")->required();
   app.footer(set_help());
-  return [options] {
-    return run_set(options->path, options->key, options->value, options->force);
-  };
+  return [request] { return run_set(*request); };
 }
 
 }  // namespace quorlen_tool

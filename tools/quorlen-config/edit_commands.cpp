@@ -1,8 +1,6 @@
 #include "edit_commands.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -10,13 +8,11 @@
 #include "edit_file.h"
 #include "edit_key.h"
 #include "edit_value.h"
+#include "tool.h"
 
 namespace quorlen_tool {
 
 namespace {
-
-constexpr int EXIT_DONE = 0;
-constexpr int EXIT_TROUBLE = 2;
 
 // "quorlen-config: FILE[:LINE]: why" on standard error; the why is escaped
 // already.
@@ -35,70 +31,58 @@ void print_notes(const std::string& path,
   }
 }
 
-// The key and the file's bytes, or the exit status of the trouble.
-int prepare(const std::string& path, const std::string& text, record_key& key,
-            std::string& bytes) {
+// The key and the input, or the exit status of the trouble.
+int prepare(const edit_request& request, record_key& key, input& in) {
   std::string why;
-  if (!parse_record_key(text, key, why)) {
+  if (!parse_record_key(request.key, key, why)) {
     std::fprintf(stderr, "quorlen-config: %s\n", why.c_str());
     return EXIT_TROUBLE;
   }
-  if (!read_whole_input(path, bytes)) {
-    return trouble(path, 0,
-                   std::string("cannot read: ") + std::strerror(errno));
-  }
-  return EXIT_DONE;
+  if (!read_input(request.path, request.stdin_name, in)) return EXIT_TROUBLE;
+  return EXIT_CLEAN;
 }
 
 }  // namespace
 
-int run_get(const std::string& path, const std::string& text) {
+int run_get(const edit_request& request) {
   record_key key;
-  std::string bytes;
-  if (const int status = prepare(path, text, key, bytes); status != EXIT_DONE)
+  input in;
+  if (const int status = prepare(request, key, in); status != EXIT_CLEAN) {
     return status;
+  }
   get_outcome got;
   try {
-    got = get_value(bytes, key);
+    got = get_value(in.bytes, key);
   } catch (const std::bad_alloc&) {
-    return trouble(path, 0, "out of memory");
+    return trouble(in.name, 0, "out of memory");
   }
-  print_notes(path, got.notes);
-  if (!got.ok) return trouble(path, 0, got.error);
+  print_notes(in.name, got.notes);
+  if (!got.ok) return trouble(in.name, 0, got.error);
   const std::string shown = escape_text(got.value, true) + "\n";
   std::fwrite(shown.data(), 1, shown.size(), stdout);
-  return EXIT_DONE;
+  return written(EXIT_CLEAN);
 }
 
-int run_set(const std::string& path, const std::string& text,
-            const std::string& value, bool force) {
+int run_set(const edit_request& request) {
   record_key key;
-  std::string bytes;
-  if (const int status = prepare(path, text, key, bytes); status != EXIT_DONE)
+  input in;
+  if (const int status = prepare(request, key, in); status != EXIT_CLEAN) {
     return status;
+  }
   set_outcome set;
   try {
-    set = set_value(bytes, key, value, force);
+    set = set_value(in.bytes, key, request.value, request.force);
   } catch (const std::bad_alloc&) {
-    return trouble(path, 0, "out of memory");
+    return trouble(in.name, 0, "out of memory");
   }
   if (!set.ok) {
-    print_notes(path, set.notes);
-    return trouble(path, set.line, escape_text(key.text) + ": " + set.error);
+    print_notes(in.name, set.notes);
+    return trouble(in.name, set.line, escape_text(key.text) + ": " + set.error);
   }
-  if (path == "-") {
-    std::fwrite(set.bytes.data(), 1, set.bytes.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-      return trouble("-", 0,
-                     std::string("cannot write: ") +
-                         std::strerror(errno != 0 ? errno : EIO));
-    }
-  } else if (set.bytes != bytes) {
-    const std::string why = replace_file(path, set.bytes);
-    if (!why.empty()) return trouble(path, 0, escape_text(why));
-  }
-  print_notes(path, set.notes);
-  return EXIT_DONE;
+  const std::string why = write_back(request.path, in.bytes, set.bytes);
+  if (!why.empty()) return trouble(in.name, 0, escape_text(why));
+  print_notes(in.name, set.notes);
+  return EXIT_CLEAN;
 }
 
 std::string get_help() {

@@ -69,22 +69,6 @@ std::string write_and_rename(const std::string& target, const struct stat& old,
 
 }  // namespace
 
-bool read_whole_input(const std::string& path, std::string& bytes) {
-  errno = 0;
-  std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  char block[65536];
-  std::size_t got;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
-    bytes.append(block, got);
-  }
-  const bool bad = std::ferror(file) != 0;
-  const int error = errno;
-  if (file != stdin) std::fclose(file);
-  if (bad) errno = error != 0 ? error : EIO;
-  return !bad;
-}
-
 std::string replace_file(const std::string& path, const std::string& bytes) {
   char* resolved = realpath(path.c_str(), nullptr);
   if (resolved == nullptr) return failed("cannot write", errno);
@@ -101,6 +85,16 @@ std::string replace_file(const std::string& path, const std::string& bytes) {
   std::string why = write_and_rename(target, old, bytes);
   sigprocmask(SIG_SETMASK, &before, nullptr);
   return why;
+}
+
+std::string write_back(const std::string& path, const std::string& before,
+                       const std::string& after) {
+  if (path != "-") return after == before ? "" : replace_file(path, after);
+  std::fwrite(after.data(), 1, after.size(), stdout);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    return failed("cannot write", errno != 0 ? errno : EIO);
+  }
+  return "";
 }
 
 }  // namespace quorlen_tool

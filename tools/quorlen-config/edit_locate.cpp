@@ -7,6 +7,7 @@
 #include <new>
 
 #include "char_class.h"
+#include "load.h"
 #include "parser/line_sources.h"
 #include "record_json.h"
 #include "setup/setup_internal.h"
@@ -28,10 +29,7 @@ class map_builder {
 
   void run() {
     quorlen::parse_observer observer{on_fault, this, on_line};
-    if (quorlen::parse_bytes(map_.bytes_.data(), map_.bytes_.size(), on_event,
-                             this, &observer) < 0) {
-      throw std::bad_alloc();
-    }
+    parse_bytes(map_.bytes_, on_event, this, &observer);
     if (failure_) std::rethrow_exception(failure_);
   }
 
@@ -44,16 +42,13 @@ class map_builder {
   static void on_line(void* self, const quorlen::line_facts& facts) {
     auto* b = static_cast<map_builder*>(self);
     b->facts_ = facts;
-    const std::size_t count = b->map_.pieces_.size();
-    const auto number = static_cast<std::size_t>(facts.number);
-    b->piece_ = number >= 1 && number <= count ? number - 1
-                : count > 0                    ? count - 1
-                                               : 0;
+    b->piece_ = b->map_.lines_.piece_at(facts.number);
+    b->line_ = facts.number;
     using quorlen::line_kind;
     if (b->current_ != no_section && facts.kind != line_kind::blank &&
         facts.kind != line_kind::comment &&
         facts.kind != line_kind::section_header) {
-      b->map_.sections_[b->current_].last_content = b->piece_;
+      b->map_.sections_[b->current_].last_content = b->line_;
     }
   }
 
@@ -84,12 +79,12 @@ class map_builder {
         return;
       }
       current_ = map_.sections_.size();
-      map_.sections_.push_back({control, piece_, piece_, piece_});
+      map_.sections_.push_back({control, line_, line_, line_});
       return;
     }
     if (current_ == no_section || name == nullptr || value == nullptr) return;
     section_span& span = map_.sections_[current_];
-    span.last_key = piece_;
+    span.last_key = line_;
     map_.keys_.push_back(key_at(name, value, span.control));
   }
 
@@ -98,22 +93,23 @@ class map_builder {
     const auto at = reinterpret_cast<std::uintptr_t>(p);
     const std::size_t in_line =
         at >= base && at < base + quorlen::MAX_LINE ? at - base : 0;
-    return map_.pieces_[piece_].offset + in_line;
+    return piece_.offset + in_line;
   }
 
   key_line key_at(const char* name, const char* value, int control) const {
     const std::string& bytes = map_.bytes_;
-    const piece& p = map_.pieces_[piece_];
+    const std::size_t begin = piece_.offset;
+    const std::size_t end = std::min(begin + LINE_ROOM, bytes.size());
     // The text the engine saw: up to the first NUL, trimmed.
-    std::size_t text_end = p.offset;
-    while (text_end < p.offset + p.size && bytes[text_end] != '\0' &&
+    std::size_t text_end = begin;
+    while (text_end < end && bytes[text_end] != '\0' &&
            bytes[text_end] != '\n') {
       ++text_end;
     }
-    while (text_end > p.offset && blank(bytes[text_end - 1])) --text_end;
+    while (text_end > begin && blank(bytes[text_end - 1])) --text_end;
 
     key_line k;
-    k.piece = piece_;
+    k.library_line = line_;
     k.continuation = facts_.kind == quorlen::line_kind::continuation;
     k.name = name;
     k.control = control;
@@ -138,13 +134,13 @@ class map_builder {
   file_map& map_;
   quorlen::setup_context context_;
   quorlen::line_facts facts_{};
-  std::size_t piece_ = 0;
+  source_map::piece piece_{};  // of the line being read
+  int line_ = 0;
   std::size_t current_ = no_section;
   std::exception_ptr failure_;
 };
 
-file_map::file_map(const std::string& bytes)
-    : bytes_(bytes), pieces_(library_pieces(bytes)) {
+file_map::file_map(const std::string& bytes) : bytes_(bytes), lines_(bytes) {
   try {
     map_builder(*this).run();
   } catch (...) {
@@ -155,27 +151,14 @@ file_map::file_map(const std::string& bytes)
 
 file_map::~file_map() { free_setup(record_); }
 
-int file_map::line_number(std::size_t piece) const {
-  return pieces_[piece].line;
+std::size_t file_map::line_begin(int library_line) const {
+  return lines_.line_offset(lines_.editor_line(library_line));
 }
 
-std::size_t file_map::line_begin(std::size_t piece) const {
-  return pieces_[piece].offset - pieces_[piece].column0;
-}
-
-std::size_t file_map::line_end(std::size_t piece) const {
-  const std::size_t end = bytes_.find('\n', pieces_[piece].offset);
+std::size_t file_map::line_end(int library_line) const {
+  const std::size_t end =
+      bytes_.find('\n', lines_.piece_at(library_line).offset);
   return end == std::string::npos ? bytes_.size() : end;
-}
-
-bool file_map::read_whole(std::size_t piece) const {
-  const struct piece& p = pieces_[piece];
-  if (p.column0 != 0) return false;
-  if (bytes_[p.offset + p.size - 1] == '\n' || piece + 1 == pieces_.size()) {
-    return true;
-  }
-  const struct piece& next = pieces_[piece + 1];
-  return next.size == 1 && bytes_[next.offset] == '\n';
 }
 
 }  // namespace quorlen_tool

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "library_pieces.h"
 #include "parser/line_parser.h"
 #include "quorlen_config_parser.h"
+#include "source_map.h"
 
 namespace quorlen_tool {
 
@@ -20,7 +20,7 @@ constexpr std::size_t no_offset = static_cast<std::size_t>(-1);
 // A name/value or continuation line of a camera or control section.
 // Offsets are byte offsets into the file.
 struct key_line {
-  std::size_t piece;  // the library's line: an index into pieces()
+  int library_line;  // the library's count of the line
   bool continuation;
   std::string name;         // as the record reads it
   int control;              // the control it fills; -1 for the camera
@@ -34,10 +34,10 @@ struct key_line {
 
 // A camera or control section, from its header to the next header.
 struct section_span {
-  int control;               // -1 for a camera section
-  std::size_t header;        // pieces, as in key_line
-  std::size_t last_key;      // its last name/value line, or its header
-  std::size_t last_content;  // its last line that is not blank or a comment
+  int control;       // -1 for a camera section
+  int header;        // library lines, as in key_line
+  int last_key;      // its last name/value line, or its header
+  int last_content;  // its last line that is not blank or a comment
 };
 
 // How many faults of each quorlen::fault_kind a parse met.
@@ -53,27 +53,25 @@ class file_map {
   file_map& operator=(const file_map&) = delete;
 
   const std::string& bytes() const { return bytes_; }
+  const source_map& lines() const { return lines_; }
   const camera_setup& record() const { return record_; }
-  const std::vector<piece>& pieces() const { return pieces_; }
   const std::vector<key_line>& keys() const { return keys_; }
   const std::vector<section_span>& sections() const { return sections_; }
   const fault_counts& faults() const { return faults_; }
 
-  // The editor's line that holds a piece: its number, its first byte, and
-  // where its text ends (its '\n', or the end of the file).
-  int line_number(std::size_t piece) const;
-  std::size_t line_begin(std::size_t piece) const;
-  std::size_t line_end(std::size_t piece) const;
-  // Whether the library reads the piece's line whole: longer lines come in
-  // pieces, except that a line of 199 characters leaves only its line end,
-  // which reads as a blank line.
-  bool read_whole(std::size_t piece) const;
+  // The editor's line that holds a library line: its number, its first
+  // byte, and where its text ends (its '\n', or the end of the file).
+  int line_number(int library_line) const {
+    return lines_.editor_line(library_line);
+  }
+  std::size_t line_begin(int library_line) const;
+  std::size_t line_end(int library_line) const;
 
  private:
   friend class map_builder;
   const std::string& bytes_;
+  const source_map lines_;
   camera_setup record_{};
-  std::vector<piece> pieces_;
   std::vector<key_line> keys_;
   std::vector<section_span> sections_;
   fault_counts faults_{};

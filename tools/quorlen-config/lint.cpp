@@ -8,6 +8,7 @@
 #include <new>
 
 #include "lint_context.h"
+#include "load.h"
 #include "parser/line_sources.h"
 #include "number_reading.h"
 #include "suppressions.h"
@@ -53,9 +54,7 @@ class linter {
   lint_outcome run() {
     quorlen::parse_observer observer{on_fault, this, on_line};
     lint_outcome outcome;
-    outcome.result = quorlen::parse_bytes(bytes_.data(), bytes_.size(),
-                                          on_event, this, &observer);
-    if (outcome.result < 0) throw std::bad_alloc();
+    outcome.result = parse_bytes(bytes_, on_event, this, &observer);
     if (failure_) std::rethrow_exception(failure_);
     if (!options_.keep_entries) drop_entries();
     for (auto& family : families_) family->section_end(ctx_);

@@ -43,6 +43,17 @@ position lint_context::at(const char* p) const {
           static_cast<int>(piece.column0 + offset_of(facts, p) + 1)};
 }
 
+std::size_t lint_context::file_offset(const char* p) const {
+  return map.piece_at(facts.number).offset + offset_of(facts, p);
+}
+
+bool lint_context::fixable(std::ptrdiff_t growth) const {
+  const source_map::piece piece = map.piece_at(facts.number);
+  const auto size = static_cast<std::ptrdiff_t>(map.line_size(piece.line));
+  const auto room = static_cast<std::ptrdiff_t>(LINE_ROOM);
+  return piece.column0 == 0 && size <= room && size + growth <= room;
+}
+
 span lint_context::span_at(const char* p, std::size_t length) const {
   const position begin = at(p);
   return {begin,
@@ -73,7 +84,7 @@ std::string_view lint_context::piece_text(std::size_t from) const {
 }
 
 void lint_context::add(rule_id id, span where, std::string message,
-                       std::string suggestion) {
+                       std::string suggestion, std::vector<edit> fix) {
   const rule& r = rule_of(id);
   finding f;
   f.line = where.begin.line;
@@ -84,6 +95,7 @@ void lint_context::add(rule_id id, span where, std::string message,
   f.suggestion = std::move(suggestion);
   f.end_line = where.begin.line;
   f.end_column = std::max(where.end_column, where.begin.column + 1);
+  f.fix = std::move(fix);
   findings.push_back(std::move(f));
 }
 
@@ -137,16 +149,22 @@ const char* nearest(const std::vector<const char*>& names,
   const std::string wanted = fold(name);
   const char* best = nullptr;
   std::size_t best_distance = 0;
+  bool tied = false;
   for (const char* known_name : names) {
     const std::string known = fold(known_name);
     const std::size_t d = distance(wanted, known);
     const std::size_t allowed = std::max<std::size_t>(1, known.size() / 3);
-    if (d <= allowed && (best == nullptr || d < best_distance)) {
+    if (d > allowed) continue;
+    if (best == nullptr || d < best_distance) {
       best = known_name;
       best_distance = d;
+      tied = false;
+    } else if (d == best_distance) {
+      tied = true;
     }
   }
-  return best;
+  // Two names as near: either could be meant, so neither is said.
+  return tied ? nullptr : best;
 }
 
 }  // namespace quorlen_tool

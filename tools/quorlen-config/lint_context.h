@@ -48,9 +48,15 @@ class lint_context {
   std::size_t start_offset() const {
     return static_cast<std::size_t>(facts.start - facts.buffer);
   }
+  // Where a character of the line being read stands in the file.
+  std::size_t file_offset(const char* p) const;
+  // Whether the line being read may be edited by a fix that grows it by
+  // growth bytes: the library reads it whole, before the edit and after, so
+  // that no line is split otherwise than it was.
+  bool fixable(std::ptrdiff_t growth) const;
 
   void add(rule_id id, span where, std::string message,
-           std::string suggestion = "");
+           std::string suggestion = "", std::vector<edit> fix = {});
   // The findings on these lines about keys and values follow from one
   // already given, and are left out.
   void explain(int first_line, int last_line);
@@ -119,7 +125,8 @@ std::unique_ptr<rule_family> control_rules();
 // Shared by the families.
 bool is_blank(char c);
 std::string lines_text(int count);
-// The nearest name under a folding, if near enough to be a slip.
+// The nearest name under a folding, if near enough to be a slip and no
+// other name is as near.
 const char* nearest(const std::vector<const char*>& names,
                     std::string_view name,
                     std::string (*fold)(std::string_view));

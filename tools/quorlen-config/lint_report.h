@@ -17,9 +17,17 @@ std::string gcc_report(const std::string& shown_path, const source_map& map,
                        const std::vector<finding>& findings, bool color);
 
 // One {"file", "line", "column", "end_line", "end_column", "level", "code",
-// "message", "suggestion"} object per finding, into an open array.
+// "message", "suggestion", "fix"} object per finding, into an open array;
+// "fix" is null or a list of {"line", "column", "end_line", "end_column",
+// "text"}, places in the text as it was.
 void json_report(json_writer& out, const std::string& shown_path,
-                 const std::vector<finding>& findings);
+                 const source_map& map, const std::vector<finding>& findings);
+
+// A unified diff from before to after (---/+++ a/PATH, b/PATH, hunks with
+// three lines of context); control characters in the lines escaped.  Empty
+// when the two are the same.
+std::string unified_diff(const std::string& shown_path,
+                         const std::string& before, const std::string& after);
 
 }  // namespace quorlen_tool
 

@@ -99,16 +99,23 @@ class watch {
 
 }  // namespace
 
+int parse_bytes(std::string_view bytes, quorlen::entry_handler handler,
+                void* user, quorlen::parse_observer* observer) {
+  const int result =
+      quorlen::parse_bytes(bytes.data(), bytes.size(), handler, user, observer);
+  if (result < 0) throw std::bad_alloc();
+  return result;
+}
+
 loaded_file::~loaded_file() { free_setup(record); }
 
 void load(std::string_view bytes, entries_go where, loaded_file& file) {
   const source_map map(bytes);
   watch watcher(map, where, file);
   quorlen::parse_observer observer{watch::fault, &watcher, watch::line};
-  file.result = quorlen::parse_bytes(bytes.data(), bytes.size(), watch::handle,
-                                     &watcher, &observer);
+  file.result = parse_bytes(bytes, watch::handle, &watcher, &observer);
   watcher.finish();
-  if (file.result < 0 || watcher.failed_) throw std::bad_alloc();
+  if (watcher.failed_) throw std::bad_alloc();
 }
 
 std::string describe(const fault_note& f) {

@@ -50,6 +50,12 @@ struct loaded_file {
   int result = 0;  // what quorlen_parse_config returns for these bytes
 };
 
+// Runs the library's engine over the bytes as over a file holding them, with
+// the handler and observer given, and returns what it returns.  Throws
+// std::bad_alloc when there is no memory to read the bytes with.
+int parse_bytes(std::string_view bytes, quorlen::entry_handler handler,
+                void* user, quorlen::parse_observer* observer);
+
 // Parses the bytes exactly as the library parses a file holding them.
 // Throws std::bad_alloc when there is no memory for it.
 void load(std::string_view bytes, entries_go where, loaded_file& file);

@@ -74,7 +74,8 @@ struct rule {
   const char* code;  // "Q" and three digits
   level severity;
   const char* summary;
-  rule_id id;  // where it stands in the registry
+  rule_id id;          // where it stands in the registry
+  bool fixes = false;  // its findings may carry a fix
 };
 
 inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
@@ -94,7 +95,7 @@ inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
         {"Q006", level::error, "code block could not be stored (out of memory)",
          rule_id::block_no_memory},
         {"Q101", level::warning, "unknown section: all its lines are ignored",
-         rule_id::unknown_section},
+         rule_id::unknown_section, true},
         {"Q102", level::warning,
          "a later bracket group of a header is not closed",
          rule_id::open_group},
@@ -103,7 +104,7 @@ inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
         {"Q104", level::warning, "text after a header's closing ']' is ignored",
          rule_id::text_after_header},
         {"Q201", level::warning, "unknown key: the line is ignored",
-         rule_id::unknown_key},
+         rule_id::unknown_key, true},
         {"Q202", level::warning,
          "name/value line before any section header: ignored",
          rule_id::pair_before_header},
@@ -134,14 +135,14 @@ inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
          rule_id::text_cut},
         {"Q502", level::warning,
          "';' or '//' with no blank before it is kept in the text",
-         rule_id::unspaced_comment_mark},
+         rule_id::unspaced_comment_mark, true},
         {"Q503", level::warning,
          "'#' after a value starts no comment: kept in the text",
          rule_id::hash_in_text},
         {"Q601", level::warning,
          "line of 199 characters or more: read in pieces", rule_id::long_line},
         {"Q602", level::warning, "byte-order mark after line 1: read as text",
-         rule_id::late_byte_order_mark},
+         rule_id::late_byte_order_mark, true},
         {"Q603", level::info,
          "indented line after a section header: not a continuation",
          rule_id::indented_after_header},

@@ -27,6 +27,21 @@ std::vector<const char*> keys_of(std::uint32_t code) {
   return names;
 }
 
+// The name written over with the known one, where the name is plainly a
+// key's (printable ASCII) and the line stays whole.
+std::vector<edit> renamed(const lint_context& ctx, const char* name,
+                          const char* known) {
+  const std::size_t length = std::strlen(name);
+  for (std::size_t i = 0; i < length; ++i) {
+    if (name[i] < ' ' || name[i] > '~') return {};
+  }
+  const auto growth = static_cast<std::ptrdiff_t>(std::strlen(known)) -
+                      static_cast<std::ptrdiff_t>(length);
+  if (!ctx.fixable(growth)) return {};
+  const std::size_t at = ctx.file_offset(name);
+  return {{at, at + length, known}};
+}
+
 std::string where(const pair_event& ev) {
   if (ev.code == quorlen::CAMERA_SECTION) return "the camera section";
   if (ev.code == quorlen::CONTROL_SECTION) return "a control section";
@@ -51,12 +66,15 @@ class keys final : public rule_family {
     }
     if (ev.code == quorlen::CONTROL_SECTION && ev.fills == nullptr) return;
     if (!ev.known) {
+      // A continuation names no key on its own line: nothing to rename.
       const char* near = nearest(keys_of(ev.code), ev.name, upper);
       ctx.add(
           rule_id::unknown_key, name,
           "unknown key " + quoted(ev.name) + " in " + where(ev) +
               "; the line is ignored",
-          near != nullptr ? "did you mean '" + std::string(near) + "'?" : "");
+          near != nullptr ? "did you mean '" + std::string(near) + "'?" : "",
+          near != nullptr && !ev.continuation ? renamed(ctx, ev.name, near)
+                                              : std::vector<edit>{});
       return;
     }
     if (ev.continuation || ev.row == nullptr || !ev.changes) return;

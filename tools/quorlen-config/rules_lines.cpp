@@ -26,9 +26,16 @@ class lines final : public rule_family {
     const source_map::piece piece = ctx.map.piece_at(facts.number);
     if (facts.number > 1 && piece.column0 == 0 &&
         std::strncmp(facts.buffer, "\xEF\xBB\xBF", 3) == 0) {
+      // Files joined end to end leave one there; it goes.
+      std::vector<edit> fix;
+      if (ctx.fixable(-3)) {
+        const std::size_t at = ctx.file_offset(facts.buffer);
+        fix.push_back({at, at + 3, ""});
+      }
       ctx.add(rule_id::late_byte_order_mark, ctx.span_at(facts.buffer, 3),
               "byte-order mark at the start of a line after line 1 is read as "
-              "text");
+              "text",
+              "", std::move(fix));
     }
     if (facts.kind == line_kind::comment || facts.kind == line_kind::blank) {
       return;

@@ -52,6 +52,20 @@ class sections final : public rule_family {
       header_ = ev.header;
       name_ = ev.section;
       hidden_ = 0;
+      near_ = nearest(section_names(), name_, folded_section);
+      fix_.clear();
+      // Only a header read whole and closed, whose name the library kept
+      // whole, is rewritten: otherwise what was meant is not plain.
+      if (near_ != nullptr && !facts.open_group &&
+          length <= quorlen::MAX_SECTION - 1) {
+        const std::string header = "[" + std::string(near_) + "]";
+        const std::size_t begin = ctx.file_offset(facts.start);
+        const std::size_t end = ctx.file_offset(facts.close) + 1;
+        if (ctx.fixable(static_cast<std::ptrdiff_t>(header.size()) -
+                        static_cast<std::ptrdiff_t>(end - begin))) {
+          fix_.push_back({begin, end, header});
+        }
+      }
     }
   }
 
@@ -65,12 +79,13 @@ class sections final : public rule_family {
   void section_end(lint_context& ctx) override {
     if (!unknown_) return;
     unknown_ = false;
-    const char* near = nearest(section_names(), name_, folded_section);
     ctx.add(
         rule_id::unknown_section, header_,
         "unknown section " + quoted(name_) + "; the " + lines_text(hidden_) +
             " in it " + (hidden_ == 1 ? "is" : "are") + " ignored",
-        near != nullptr ? "did you mean '[" + std::string(near) + "]'?" : "");
+        near_ != nullptr ? "did you mean '[" + std::string(near_) + "]'?" : "",
+        std::move(fix_));
+    fix_.clear();
   }
 
  private:
@@ -94,6 +109,8 @@ class sections final : public rule_family {
   span header_;
   std::string name_;
   int hidden_ = 0;
+  const char* near_ = nullptr;  // the known section meant, if plain
+  std::vector<edit> fix_;
 };
 
 }  // namespace

@@ -48,9 +48,18 @@ class texts final : public rule_family {
     const std::string holds =
         "; the record holds " + quoted(text_of(ev.fills, *ev.row));
     if (const char* mark = comment_mark(ev.value)) {
+      // A comment is plainly meant where text stands before the mark and a
+      // blank after it ("sensor; rev B"); "a;b" or "http://x" may be text.
+      const char* after = mark + (*mark == ';' ? 1 : 2);
+      std::vector<edit> fix;
+      if (mark > ev.value && is_blank(*after) && ctx.fixable(1)) {
+        const std::size_t at = ctx.file_offset(mark);
+        fix.push_back({at, at, " "});
+      }
       ctx.add(rule_id::unspaced_comment_mark, ctx.span_to(mark, end),
               std::string(*mark == ';' ? "';'" : "'//'") +
-                  " starts no comment without a blank before it" + holds);
+                  " starts no comment without a blank before it" + holds,
+              "", std::move(fix));
     }
     if (const char* hash = hash_mark(ev.value)) {
       ctx.add(rule_id::hash_in_text, ctx.span_to(hash, end),

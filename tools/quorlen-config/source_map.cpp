@@ -98,4 +98,47 @@ std::string_view source_map::line_text(int line) const {
   return bytes_.substr(start, end - start);
 }
 
+int source_map::library_line_at(std::size_t offset) const {
+  if (offset >= bytes_.size()) {
+    return bytes_.empty() || bytes_.back() == '\n' ? pieces_ + 1 : pieces_;
+  }
+  const auto checkpoint =
+      std::upper_bound(checkpoints_.begin(), checkpoints_.end(), offset) - 1;
+  int line =
+      static_cast<int>(checkpoint - checkpoints_.begin()) * CHECKPOINT + 1;
+  std::size_t start = *checkpoint;
+  for (const char* newline; (newline = find_newline(bytes_, start)) != nullptr;
+       ++line) {
+    const auto end = static_cast<std::size_t>(newline - bytes_.data());
+    if (end >= offset) break;
+    start = end + 1;
+  }
+  return library_line(line) + static_cast<int>((offset - start) / LINE_ROOM);
+}
+
+std::string_view source_map::piece_bytes(int library_line) const {
+  if (pieces_ == 0) return {};
+  const piece p = piece_at(library_line);
+  const std::size_t line_end = p.offset - p.column0 + line_size(p.line);
+  return bytes_.substr(p.offset, std::min(LINE_ROOM, line_end - p.offset));
+}
+
+bool source_map::read_whole(int line) const {
+  auto it = std::lower_bound(
+      long_.begin(), long_.end(), line,
+      [](const long_line& l, int wanted) { return l.line < wanted; });
+  if (it == long_.end() || it->line != line) return true;
+  return it->pieces == 2 && it->length == LINE_ROOM;
+}
+
+std::size_t source_map::line_size(int line) const {
+  if (line < 1 || line > lines_) return 0;
+  const std::size_t start = line_offset(line);
+  const char* newline = find_newline(bytes_, start);
+  return (newline != nullptr
+              ? static_cast<std::size_t>(newline - bytes_.data()) + 1
+              : bytes_.size()) -
+         start;
+}
+
 }  // namespace quorlen_tool

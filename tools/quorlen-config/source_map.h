@@ -44,6 +44,19 @@ class source_map {
   }
   // The library's number for the first piece of an editor line.
   int library_line(int line) const;
+  // The library's line that holds the byte at offset; pieces() + 1 for an
+  // offset at the end of bytes that end a line (or of no bytes), where a new
+  // line would start.
+  int library_line_at(std::size_t offset) const;
+  // A piece's bytes as the library reads them, its line end included.
+  std::string_view piece_bytes(int library_line) const;
+  // Whether the library reads the line's text in one piece: a line of 199
+  // characters leaves only its line end to a second read, which reads as a
+  // blank line.
+  bool read_whole(int line) const;
+  // The bytes of a line with its line end: what the library's reads of it
+  // take.
+  std::size_t line_size(int line) const;
 
   // An editor line's bytes without its line end (nor a CR before it); empty
   // past the end.

@@ -1,13 +1,14 @@
 // Quick fixes: the lint's own fixes, and a comment that silences a code on
 // one line, written as the lint reads it.
 #include <climits>
+#include <optional>
 #include <set>
 #include <utility>
 
 #include "diagnostics.h"
-#include "library_pieces.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
+#include "source_map.h"
 
 namespace quorlen_lsp {
 namespace {
@@ -121,12 +122,12 @@ json code_actions(document& doc, const json& params,
       map.line_of(map.offset(position_from(range.at("start")), units));
   const std::size_t to =
       map.line_of(map.offset(position_from(range.at("end")), units));
-  const std::vector<quorlen_tool::finding>& found = findings_of(doc);
+  const std::vector<quorlen_tool::finding>& found = fixed_findings_of(doc);
 
   json fixes = json::array();
   json disables = json::array();
   std::set<std::pair<int, std::string>> offered;
-  std::vector<quorlen_tool::piece> pieces;
+  std::optional<quorlen_tool::source_map> pieces;
   line_kinds kinds;
   for (const quorlen_tool::finding& f : found) {
     const span s = span_of(map, doc.text, f);
@@ -134,14 +135,15 @@ json code_actions(document& doc, const json& params,
     json fix = fix_action(map, doc.text, f, uri, units);
     if (!fix.is_null()) fixes.push_back(std::move(fix));
     if (!offered.insert({f.line, f.code}).second) continue;
-    if (pieces.empty()) {
-      pieces = quorlen_tool::library_pieces(doc.text);
+    if (!pieces) {
+      pieces.emplace(doc.text);
       watch_parse(doc.text, kinds);
     }
-    // The library line where the finding's line starts.
-    std::size_t first = 0;
-    while (first < pieces.size() && pieces[first].line < f.line) ++first;
-    if (first >= pieces.size() || first >= kinds.kinds.size()) continue;
+    // The library line where the finding's line starts, from 0.
+    if (f.line > pieces->lines()) continue;
+    const auto first =
+        static_cast<std::size_t>(pieces->library_line(f.line) - 1);
+    if (first >= kinds.kinds.size()) continue;
     const line_kind kind = kinds.kinds[first];
     // A comment put inside a code block would become part of the code.
     if (kind == line_kind::block_text || kind == line_kind::block_end ||
@@ -164,7 +166,7 @@ json code_actions(document& doc, const json& params,
     const std::size_t end = codes_end(above);
     if (f.line > 1 && first > 0 &&
         kinds.kinds[first - 1] == line_kind::comment &&
-        pieces[first - 1].line == f.line - 1 && end != std::string_view::npos) {
+        end != std::string_view::npos) {
       const std::size_t at = above_start + end;
       edit = {{"range", range_json(map, at, at, units)},
               {"newText", "," + f.code}};

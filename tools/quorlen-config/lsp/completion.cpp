@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <optional>
 
-#include "library_pieces.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
 #include "setup/fields.h"
 #include "setup/setup_internal.h"
+#include "source_map.h"
 
 namespace quorlen_lsp {
 namespace {
@@ -149,18 +149,7 @@ json completion(document& doc, const json& params, const client_info& client) {
     return none;
   }
   // The library's line of the cursor, counted as the engine reads lines.
-  const std::vector<quorlen_tool::piece> pieces =
-      quorlen_tool::library_pieces(doc.text);
-  auto after =
-      std::upper_bound(pieces.begin(), pieces.end(), offset,
-                       [](std::size_t at, const quorlen_tool::piece& p) {
-                         return at < p.offset;
-                       });
-  int target = static_cast<int>(after - pieces.begin());
-  if (target > 0) {
-    const quorlen_tool::piece& p = pieces[static_cast<std::size_t>(target - 1)];
-    if (offset == p.offset + p.size && doc.text[offset - 1] == '\n') ++target;
-  }
+  const int target = quorlen_tool::source_map(doc.text).library_line_at(offset);
   section_at where(target);
   watch_parse(doc.text, where);
   if (where.found()) {

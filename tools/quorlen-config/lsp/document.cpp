@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fixes.h"
 #include "record_json.h"
 
 namespace quorlen_lsp {
@@ -38,6 +39,17 @@ const std::vector<quorlen_tool::finding>& findings_of(document& doc) {
     quorlen_tool::free_setup(record);
     doc.findings = std::move(outcome.findings);
     doc.linted = true;
+    doc.fixes_checked = false;
+  }
+  return doc.findings;
+}
+
+const std::vector<quorlen_tool::finding>& fixed_findings_of(document& doc) {
+  findings_of(doc);
+  if (!doc.fixes_checked) {
+    quorlen_tool::settle_fixes(doc.text, doc.findings,
+                               quorlen_tool::every_finding);
+    doc.fixes_checked = true;
   }
   return doc.findings;
 }

@@ -19,6 +19,8 @@ struct document {
   // findings describe text only while linted holds.
   bool linted = false;
   std::vector<quorlen_tool::finding> findings;
+  // The findings' fixes were checked together (quorlen_tool::settle_fixes).
+  bool fixes_checked = false;
   // Diagnostics for this text are still to be sent; changed is when it
   // first differed from what was sent.
   bool unpublished = true;
@@ -33,6 +35,9 @@ void apply_change(document& doc, const json& change, encoding e,
 
 // The lint's findings on the current text.
 const std::vector<quorlen_tool::finding>& findings_of(document& doc);
+// The same, with only the fixes that hold together: checked when first
+// asked for, since a check lints the text again.
+const std::vector<quorlen_tool::finding>& fixed_findings_of(document& doc);
 
 }  // namespace quorlen_lsp
 

@@ -7,132 +7,21 @@
 #include <optional>
 
 #include "diagnostics.h"
-#include "library_pieces.h"
 #include "lsp/handlers.h"
+#include "lsp/hover_values.h"
 #include "lsp/walk.h"
 #include "number_reading.h"
 #include "setup/fields.h"
 #include "setup/setup_internal.h"
+#include "source_map.h"
 
 namespace quorlen_lsp {
 namespace {
 
-// {=== values as the record holds them, and how the text became them ===}
-
 using quorlen::field;
 using quorlen::field_kind;
 using quorlen::line_kind;
-
-std::string hex(std::uint64_t v, int digits = 0) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%0*" PRIX64, digits, v);
-  return text;
-}
-
-std::string in_quotes(std::string_view text) {
-  return "'" + quorlen_tool::escape_text(text) + "'";
-}
-
-std::string code_hex(std::uint32_t code) { return hex(code, 8); }
-
-bool blank(char c) { return quorlen::space_class()(c); }
-
-std::string trimmed(const char* text) {
-  std::string_view t(text);
-  while (!t.empty() && blank(t.back())) t.remove_suffix(1);
-  return std::string(t);
-}
-
-const char* c_type(const field& f) {
-  if (f.kind == field_kind::text) return "char";
-  switch (f.size) {
-  case 1: return "uint8_t";
-  case 2: return "uint16_t";
-  case 4: return "int32_t";
-  default: return "int64_t";
-  }
-}
-
-std::string member(const field& f) {
-  return std::string(f.family == quorlen::CAMERA_SECTION ? "camera_setup."
-                                                         : "control_entry.") +
-         f.member;
-}
-
-// A numeric member's value: in hex too for the unsigned ones, whose bits
-// are what was kept.
-std::string number_shown(const field& f, std::int64_t v) {
-  if (f.size > 2) return std::to_string(v);
-  return std::to_string(v) + " (" +
-         hex(static_cast<std::uint64_t>(v), static_cast<int>(f.size * 2)) + ")";
-}
-
-std::string with_hex(std::int64_t v) {
-  if (v < 10 && v > -10) return std::to_string(v);
-  return std::to_string(v) +
-         (v >= 0 ? " (" + hex(static_cast<std::uint64_t>(v)) + ")" : "");
-}
-
-// How the value's text became what a number row stored.
-std::string how_read(const field& f, const char* value, std::int64_t stored) {
-  const quorlen::number_reading r = quorlen::read_number(value);
-  if (!r.has_digits) {
-    const std::string rest = trimmed(r.begin);
-    return rest.empty() ? "no number, read as 0"
-                        : in_quotes(rest) + " is no number, read as 0";
-  }
-  if (r.sign_before_hex) {
-    return in_quotes(trimmed(r.begin)) +
-           " has a sign before '0x', so it is read as decimal: only its 0";
-  }
-  std::vector<std::string> steps;
-  const std::string written(r.begin, static_cast<std::size_t>(r.end - r.begin));
-  const char* after = r.end;
-  while (blank(*after)) ++after;
-  if (*after != '\0') {
-    steps.push_back(in_quotes(trimmed(r.begin)) + " is read as " +
-                    quorlen_tool::escape_text(written) +
-                    ", the text after it ignored");
-  }
-  std::int64_t read = r.value;
-  if (r.saturated) {
-    steps.push_back(quorlen_tool::escape_text(written) +
-                    " is beyond 64 bits, clamped to " + std::to_string(read));
-  }
-  const bool wide =
-      f.kind == field_kind::int64 || f.kind == field_kind::low32_of_64;
-  if (!wide && quorlen::scan::clamp32(read) != read) {
-    read = quorlen::scan::clamp32(read);
-    steps.push_back((r.saturated ? std::string("then")
-                                 : quorlen_tool::escape_text(written) +
-                                       " is beyond 32 bits,") +
-                    " clamped to " + std::to_string(read));
-  }
-  if (stored != read) {
-    steps.push_back("the low " + std::to_string(f.size * 8) + " bits of " +
-                    with_hex(read));
-  }
-  std::string text;
-  for (const std::string& step : steps) {
-    text += (text.empty() ? "" : "; ") + step;
-  }
-  return text;
-}
-
-unsigned pieces_in(const char* value) {
-  return quorlen::scan::for_each_piece(
-      value, [](const char* p, unsigned) { return p; });
-}
-
-std::string values_hex(const register_entry& entry) {
-  std::string text;
-  for (unsigned i = 0; i < entry.value_count && i < QUORLEN_MAX_VALUES; ++i) {
-    const std::int32_t v = entry.values[i];
-    text += (i == 0 ? "" : ", ") + hex(static_cast<std::uint32_t>(v)) +
-            (v < 0 ? " (" + std::to_string(v) + ")" : "");
-  }
-  return text;
-}
+using namespace hover_values;
 
 // {=== the story of one line ===}
 
@@ -140,7 +29,7 @@ std::string values_hex(const register_entry& entry) {
 // name and what later lines do are known only then).
 class line_story : public record_watch {
  public:
-  line_story(int target, const std::vector<quorlen_tool::piece>& pieces)
+  line_story(int target, const quorlen_tool::source_map& pieces)
       : target_(target), pieces_(pieces) {}
 
   void line(const quorlen::line_facts& facts) override {
@@ -227,22 +116,21 @@ class line_story : public record_watch {
     for (const std::string& more : {detail_, later_}) {
       if (!more.empty()) out += "\n" + more;
     }
-    const std::size_t index = static_cast<std::size_t>(target_ - 1);
-    if (index < pieces_.size() &&
-        (pieces_[index].line != target_ || pieces_[index].column0 != 0)) {
+    const quorlen_tool::source_map::piece p = pieces_.piece_at(target_);
+    if (target_ <= pieces_.pieces() && (p.line != target_ || p.column0 != 0)) {
       out += "\nThe library counts this as its line " +
              std::to_string(target_) +
-             (pieces_[index].column0 != 0
-                  ? ": a line over 199 characters is read in pieces"
-                  : "");
+             (p.column0 != 0 ? ": a line over 199 characters is read in pieces"
+                             : "");
     }
     return out;
   }
 
  private:
   int editor_line(int library_line) const {
-    const std::size_t i = static_cast<std::size_t>(library_line - 1);
-    return i < pieces_.size() ? pieces_[i].line : library_line;
+    return library_line >= 1 && library_line <= pieces_.pieces()
+               ? pieces_.editor_line(library_line)
+               : library_line;
   }
 
   void header(const event_view& e) {
@@ -490,7 +378,7 @@ class line_story : public record_watch {
   }
 
   int target_;
-  const std::vector<quorlen_tool::piece>& pieces_;
+  const quorlen_tool::source_map& pieces_;
   line_kind kind_ = line_kind::blank;
   int block_open_ = INT_MAX;
   std::string head_, detail_, later_, name_;
@@ -512,27 +400,20 @@ json hover(document& doc, const json& params, const client_info& client) {
   const text_map map(doc.text);
   const std::size_t offset =
       map.offset(position_from(params.at("position")), client.units);
-  const std::vector<quorlen_tool::piece> pieces =
-      quorlen_tool::library_pieces(doc.text);
-  // The library's line that holds the offset: the last piece starting at or
-  // before it, unless the offset lies past that piece's newline.
-  auto after =
-      std::upper_bound(pieces.begin(), pieces.end(), offset,
-                       [](std::size_t at, const quorlen_tool::piece& p) {
-                         return at < p.offset;
-                       });
-  if (after == pieces.begin()) return nullptr;
-  const quorlen_tool::piece& p = *(after - 1);
-  std::size_t end = p.offset + p.size;
-  if (end > p.offset && doc.text[end - 1] == '\n') --end;
-  if (offset > end) return nullptr;
-  line_story story(static_cast<int>(after - pieces.begin()), pieces);
+  const quorlen_tool::source_map pieces(doc.text);
+  // The library's line that holds the offset; none past the last.
+  const int target = pieces.library_line_at(offset);
+  if (target > pieces.pieces()) return nullptr;
+  const std::size_t begin = pieces.piece_at(target).offset;
+  std::size_t end = begin + pieces.piece_bytes(target).size();
+  if (end > begin && doc.text[end - 1] == '\n') --end;
+  line_story story(target, pieces);
   watch_parse(doc.text, story);
   const std::string text = story.text();
   if (text.empty()) return nullptr;
-  if (end > p.offset && doc.text[end - 1] == '\r') --end;
+  if (end > begin && doc.text[end - 1] == '\r') --end;
   return {{"contents", {{"kind", "plaintext"}, {"value", text}}},
-          {"range", range_json(map, p.offset, end, client.units)}};
+          {"range", range_json(map, begin, end, client.units)}};
 }
 
 }  // namespace quorlen_lsp

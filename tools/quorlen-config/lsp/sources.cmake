@@ -7,6 +7,7 @@ set(QUORLEN_LSP_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/walk.cpp
   ${CMAKE_CURRENT_LIST_DIR}/diagnose.cpp
   ${CMAKE_CURRENT_LIST_DIR}/hover.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/hover_values.cpp
   ${CMAKE_CURRENT_LIST_DIR}/completion.cpp
   ${CMAKE_CURRENT_LIST_DIR}/code_action.cpp
   ${CMAKE_CURRENT_LIST_DIR}/symbols.cpp)

@@ -3,10 +3,10 @@
 #include <cstdio>
 
 #include "diagnostics.h"
-#include "library_pieces.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
 #include "setup/setup_internal.h"
+#include "source_map.h"
 
 namespace quorlen_lsp {
 namespace {
@@ -75,21 +75,16 @@ json document_symbols(document& doc, const json& params,
       params.at("textDocument").at("uri").get<std::string>();
   section_list list;
   watch_parse(doc.text, list);
-  const std::vector<quorlen_tool::piece> pieces =
-      quorlen_tool::library_pieces(doc.text);
+  const quorlen_tool::source_map pieces(doc.text);
   const text_map map(doc.text);
   // A library line's bytes, without its line end.
-  const auto begin_of = [&](int line) {
-    return pieces[static_cast<std::size_t>(line - 1)].offset;
-  };
+  const auto begin_of = [&](int line) { return pieces.piece_at(line).offset; };
   const auto end_of = [&](int line) {
-    const quorlen_tool::piece& p = pieces[static_cast<std::size_t>(line - 1)];
-    std::size_t end = p.offset + p.size;
-    while (end > p.offset &&
-           (doc.text[end - 1] == '\n' || doc.text[end - 1] == '\r')) {
-      --end;
+    std::string_view bytes = pieces.piece_bytes(line);
+    while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) {
+      bytes.remove_suffix(1);
     }
-    return end;
+    return begin_of(line) + bytes.size();
   };
   json symbols = json::array();
   for (const section_symbol& s : list.sections) {

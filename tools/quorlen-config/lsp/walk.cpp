@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "library_pieces.h"
 #include "lint.h"
+#include "load.h"
 #include "record_json.h"
 #include "setup/setup_internal.h"
 
