@@ -98,9 +98,15 @@ class block_reader {
     return line;
   }
 
+  void put_back() {
+    if (!holding_) return;
+    *next_ = held_;
+    holding_ = false;
+  }
+
   // Keeps the unread bytes and reads after them; returns what is unread.
   std::size_t refill() {
-    watch(next_);  // puts a held byte back
+    put_back();
     const std::size_t left = static_cast<std::size_t>(end_ - next_);
     std::memmove(block_, next_, left);
     next_ = block_;
@@ -118,10 +124,7 @@ class block_reader {
 
   // Finds again the NUL, ';' and '/' that lie before p, and the nearest.
   [[gnu::noinline]] void watch(char* p) {
-    if (holding_) {
-      *next_ = held_;
-      holding_ = false;
-    }
+    put_back();
     if (nul_ < p) nul_ = first(p, '\0');
     if (semicolon_ < p) semicolon_ = first(p, ';');
     if (slash_ < p) slash_ = first(p, '/');

@@ -200,9 +200,12 @@ class engine {
       value_end = find_stop_char(separator + 1, stop_set::none, is_space_,
                                  mark_ > separator ? mark_ : separator + 1);
       *value_end = '\0';
-      // Blanks often line comments up: passed first without the table.
-      char* end = value_end;
-      while (end > value && end[-1] == ' ') --end;
+      // Blanks often line comments up: passed first without the table, and
+      // without a bound, since the value starts with something else.
+      char* end = value_end > value ? value_end : value;
+      if (end > value) {
+        while (end[-1] == ' ') --end;
+      }
       trim_space_end(value, end, is_space_);
     }
     note(line_kind::pair, start, nullptr, false, value_end);

@@ -196,19 +196,15 @@ void restore_record(camera_setup* record, const camera_setup& saved) {
   for (std::uint32_t i = saved.control_count; i < record->control_count; ++i) {
     std::free(record->controls[i].code);
   }
-  if (record->controls != saved.controls) {
-    if (saved.controls == nullptr) {
-      std::free(record->controls);
-    } else {
-      restored.controls = record->controls;
-    }
-  }
+  if (saved.controls == nullptr)
+    std::free(record->controls);  // none, or the parse's
+  else
+    restored.controls = record->controls;
   if (record->entries != saved.entries) {
-    if (saved.entry_count == 0) {
+    if (saved.entry_count == 0)
       std::free(record->entries);
-    } else {
+    else
       restored.entries = record->entries;
-    }
   }
   *record = restored;
 }
