@@ -127,7 +127,7 @@ std::string escape_controls(std::string_view text) {
   return out;
 }
 
-std::string quoted(std::string_view text) {
+std::string in_quotes(std::string_view text) {
   return "'" + escape_text(text) + "'";
 }
 

@@ -33,7 +33,7 @@ std::string escape_text(std::string_view text, bool keep_tabs = false);
 std::string escape_controls(std::string_view text);
 
 // 'text', escaped.
-std::string quoted(std::string_view text);
+std::string in_quotes(std::string_view text);
 
 // A number in decimal, or as 0x and upper-case hex digits; a negative
 // number always in decimal.

@@ -10,7 +10,7 @@ namespace {
 std::string shown(const shown_value& v) {
   switch (v.kind) {
   case shown_value::number: return number_text(v.n, v.hex);
-  case shown_value::text: return quoted(v.t);
+  case shown_value::text: return in_quotes(v.t);
   case shown_value::none: return "(none)";
   }
   return "";
@@ -79,7 +79,7 @@ void text_entry(std::FILE* out, const entry_change& c, const loaded_file& a,
 
 void text_control(std::FILE* out, const control_change& c, const loaded_file& a,
                   const loaded_file& b) {
-  const std::string name = quoted(c.name);
+  const std::string name = in_quotes(c.name);
   switch (c.kind) {
   case change_kind::changed:
     std::fprintf(out, "control %s  (%s, %s)\n", name.c_str(),

@@ -19,10 +19,6 @@ namespace {
 using quorlen::field;
 using quorlen::field_kind;
 
-std::string in_quotes(std::string_view text) {
-  return "'" + escape_text(text) + "'";
-}
-
 // The row that names a control.
 const field& name_row() {
   static const field* row =

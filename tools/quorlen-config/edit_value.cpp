@@ -21,10 +21,6 @@ using quorlen::field_kind;
 
 bool blank(char c) { return quorlen::space_class()(c); }
 
-std::string in_quotes(std::string_view text) {
-  return "'" + escape_text(text) + "'";
-}
-
 // The keys of a family as a file writes them, SIZE once.
 std::vector<const field*> keys_of(std::uint32_t family) {
   std::vector<const field*> rows;

@@ -78,9 +78,9 @@ std::optional<refusal> record_builder::entry(const object_read& o) {
   const std::uint32_t key_code =
       quorlen::lookup_code(quorlen::register_key_codes, key.c_str());
   if (!register_family(section_code)) {
-    return refusal{0, quoted(section) + " is no board or register section"};
+    return refusal{0, in_quotes(section) + " is no board or register section"};
   }
-  if (key_code == 0) return refusal{1, quoted(key) + " is no register key"};
+  if (key_code == 0) return refusal{1, in_quotes(key) + " is no register key"};
   const std::uint32_t type = section_code | key_code;
   const std::uint32_t wanted[] = {section_code, key_code, type};
   const char* const meaning[] = {"the code of the section",

@@ -65,7 +65,7 @@ class blocks final : public rule_family {
           rule_id::block_elsewhere, ev.marker,
           ev.code == 0
               ? std::string("code block before any section header is ignored")
-              : "code block in section " + quoted(ev.section) +
+              : "code block in section " + in_quotes(ev.section) +
                     " is ignored; only a control section keeps one");
       return;
     }

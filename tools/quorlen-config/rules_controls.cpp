@@ -82,7 +82,7 @@ class controls final : public rule_family {
     auto first = names_.find(name);
     if (first != names_.end()) {
       ctx.add(rule_id::same_ctrl_name, place(name_),
-              "CTRL_NAME " + quoted(name) +
+              "CTRL_NAME " + in_quotes(name) +
                   " is already the name of the control at line " +
                   std::to_string(first->second));
     } else {

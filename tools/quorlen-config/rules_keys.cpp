@@ -45,7 +45,7 @@ std::vector<edit> renamed(const lint_context& ctx, const char* name,
 std::string where(const pair_event& ev) {
   if (ev.code == quorlen::CAMERA_SECTION) return "the camera section";
   if (ev.code == quorlen::CONTROL_SECTION) return "a control section";
-  return "section " + quoted(ev.section);
+  return "section " + in_quotes(ev.section);
 }
 
 class keys final : public rule_family {
@@ -59,7 +59,7 @@ class keys final : public rule_family {
     if (ev.code == 0) {
       if (!ctx.seen_header) {
         ctx.add(rule_id::pair_before_header, name,
-                quoted(ev.name) +
+                in_quotes(ev.name) +
                     " stands before any section header and is ignored");
       }
       return;
@@ -70,7 +70,7 @@ class keys final : public rule_family {
       const char* near = nearest(keys_of(ev.code), ev.name, upper);
       ctx.add(
           rule_id::unknown_key, name,
-          "unknown key " + quoted(ev.name) + " in " + where(ev) +
+          "unknown key " + in_quotes(ev.name) + " in " + where(ev) +
               "; the line is ignored",
           near != nullptr ? "did you mean '" + std::string(near) + "'?" : "",
           near != nullptr && !ev.continuation ? renamed(ctx, ev.name, near)

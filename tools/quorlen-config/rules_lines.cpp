@@ -77,7 +77,7 @@ class lines final : public rule_family {
     if (key.empty() || !lint_context::known_key(ev.code, key.c_str())) return;
     ctx.add(rule_id::indented_key, ctx.span_at(ev.value, key.size()),
             "indented, so this line continues " + escape_text(ev.name) + ": " +
-                quoted(ev.value) + " is read as a value of " +
+                in_quotes(ev.value) + " is read as a value of " +
                 escape_text(ev.name) + ", not as " + key);
     const int line = ctx.at(ev.value).line;
     ctx.explain(line, line);

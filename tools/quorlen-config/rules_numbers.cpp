@@ -62,13 +62,13 @@ class numbers final : public rule_family {
               text.empty() ? ctx.span_at(piece, 1)
                            : ctx.span_at(r.begin, text.size()),
               text.empty() ? subject + " has no number; it is read as 0"
-                           : quoted(text) + " is no number; " + subject +
+                           : in_quotes(text) + " is no number; " + subject +
                                  " reads it as 0");
       return false;
     }
     if (r.sign_before_hex) {
       ctx.add(rule_id::sign_before_hex, ctx.span_to(r.begin, piece_end),
-              subject + " " + quoted(between(r.begin, piece_end)) +
+              subject + " " + in_quotes(between(r.begin, piece_end)) +
                   " has a sign before '0x', so it is read as decimal; the "
                   "record holds 0");
       return false;
@@ -86,7 +86,7 @@ class numbers final : public rule_family {
       while (last > r.end && is_blank(last[-1])) --last;
       ctx.add(rule_id::text_after_number, ctx.span_to(r.end, last),
               "text after the number is ignored: " + subject + " " +
-                  quoted(between(r.begin, piece_end)) + " is read as " +
+                  in_quotes(between(r.begin, piece_end)) + " is read as " +
                   escape_text(between(r.begin, r.end)));
     }
     return true;

@@ -36,7 +36,7 @@ class sections final : public rule_family {
               {ctx.at(facts.close),
                std::max(rest.end_column, ctx.at(facts.close).column + 1)},
               "the last bracket group is not closed; the section is " +
-                  quoted(ev.section));
+                  in_quotes(ev.section));
     } else {
       after_header(ctx, ctx.start_offset() + length + 2);
     }
@@ -45,7 +45,7 @@ class sections final : public rule_family {
               ctx.span_to(facts.start + quorlen::MAX_SECTION, facts.close),
               "section name is " + std::to_string(length) +
                   " characters; the library keeps the first 49: " +
-                  quoted(ev.section));
+                  in_quotes(ev.section));
     }
     if (ev.code == 0) {
       unknown_ = true;
@@ -81,7 +81,7 @@ class sections final : public rule_family {
     unknown_ = false;
     ctx.add(
         rule_id::unknown_section, header_,
-        "unknown section " + quoted(name_) + "; the " + lines_text(hidden_) +
+        "unknown section " + in_quotes(name_) + "; the " + lines_text(hidden_) +
             " in it " + (hidden_ == 1 ? "is" : "are") + " ignored",
         near_ != nullptr ? "did you mean '[" + std::string(near_) + "]'?" : "",
         std::move(fix_));
@@ -102,7 +102,7 @@ class sections final : public rule_family {
     while (is_blank(after.back())) after.remove_suffix(1);
     ctx.add(rule_id::text_after_header,
             ctx.span_at(ctx.facts.close + 1 + skip, after.size()),
-            "text after the closing ']' is ignored: " + quoted(after));
+            "text after the closing ']' is ignored: " + in_quotes(after));
   }
 
   bool unknown_ = false;

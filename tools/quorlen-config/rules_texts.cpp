@@ -46,7 +46,7 @@ class texts final : public rule_family {
     }
     if (ev.continuation) return;  // continuations keep comments on purpose
     const std::string holds =
-        "; the record holds " + quoted(text_of(ev.fills, *ev.row));
+        "; the record holds " + in_quotes(text_of(ev.fills, *ev.row));
     if (const char* mark = comment_mark(ev.value)) {
       // A comment is plainly meant where text stands before the mark and a
       // blank after it ("sensor; rev B"); "a;b" or "http://x" may be text.

@@ -25,7 +25,7 @@ void suppressions::comment(lint_context& ctx) {
       const auto offset = static_cast<std::size_t>(code.data() - line.data());
       ctx.add(rule_id::unknown_disabled_code,
               ctx.span_at(ctx.facts.start + offset, code.size()),
-              quoted(code) +
+              in_quotes(code) +
                   " is no lint code, so the comment silences "
                   "nothing for it");
     }

@@ -23,10 +23,6 @@ std::string hex(std::uint64_t v, int digits) {
   return text;
 }
 
-std::string in_quotes(std::string_view text) {
-  return "'" + quorlen_tool::escape_text(text) + "'";
-}
-
 std::string code_hex(std::uint32_t code) { return hex(code, 8); }
 
 bool blank(char c) { return quorlen::space_class()(c); }

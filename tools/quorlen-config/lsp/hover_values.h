@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "diagnostics.h"
 #include "quorlen_config_parser.h"
 #include "setup/fields.h"
 
@@ -16,8 +17,7 @@ namespace hover_values {
 // 0x and upper-case hex digits, at least digits of them.
 std::string hex(std::uint64_t v, int digits = 0);
 std::string code_hex(std::uint32_t code);
-// 'text', escaped.
-std::string in_quotes(std::string_view text);
+using quorlen_tool::in_quotes;  // 'text', escaped
 bool blank(char c);
 // The text without the white space at its end.
 std::string trimmed(const char* text);
