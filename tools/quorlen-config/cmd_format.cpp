@@ -3,6 +3,7 @@
 #include <new>
 
 #include "char_class.h"
+#include "diagnostics.h"
 #include "load.h"
 #include "record_json.h"
 #include "record_text.h"
@@ -23,7 +24,7 @@ bool is_json(const format_options& options, const std::string& bytes) {
   if (options.from != "auto") return options.from == "json";
   const quorlen::space_class blank;
   for (char c : bytes) {
-    if (!blank(c)) return c == '{';
+    if (!is_blank(c)) return c == '{';
   }
   return false;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "char_class.h"
+
 namespace quorlen_tool {
 
 std::string fault_reason(const quorlen::fault& f) {
@@ -106,6 +108,15 @@ std::string escape_controls(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
+    // Printable ASCII, tabs and line ends, most of any text, go over in runs.
+    std::size_t plain = i;
+    while (plain < text.size() &&
+           ((text[plain] >= 0x20 && text[plain] < 0x7F) ||
+            text[plain] == '\t' || text[plain] == '\n')) {
+      ++plain;
+    }
+    out.append(text.substr(i, plain - i));
+    if ((i = plain) == text.size()) break;
     const auto c = static_cast<unsigned char>(text[i]);
     std::uint32_t code;
     std::size_t length = utf8_sequence(text, i, &code);
@@ -126,6 +137,8 @@ std::string escape_controls(std::string_view text) {
   }
   return out;
 }
+
+bool is_blank(char c) { return quorlen::space_class()(c); }
 
 std::string in_quotes(std::string_view text) {
   return "'" + escape_text(text) + "'";

@@ -35,6 +35,9 @@ std::string escape_controls(std::string_view text);
 // 'text', escaped.
 std::string in_quotes(std::string_view text);
 
+// White space as the library reads it.
+bool is_blank(char c);
+
 // A number in decimal, or as 0x and upper-case hex digits; a negative
 // number always in decimal.
 std::string number_text(std::int64_t value, bool hex);

@@ -158,65 +158,100 @@ get_outcome get_value(const std::string& bytes, const record_key& key) {
   return out;
 }
 
+namespace {
+
+// Whether the value may be written; the reason goes to out.error if not.
+bool allowed(const value_check& check, bool force, set_outcome& out) {
+  if (!check.hopeless && (check.problem.empty() || force)) return true;
+  out.error = check.problem;
+  if (!check.hopeless) {
+    out.error += "; the record would hold " + in_quotes(check.holds) +
+                 " (--force writes it anyway)";
+  }
+  return false;
+}
+
+// Whether a new CTRL_NAME is another control's already.
+bool name_taken(const camera_setup& record, int control, const field& f,
+                const std::string& holds, set_outcome& out) {
+  if (&f != &name_row()) return false;
+  for (std::uint32_t i = 0; i < record.control_count; ++i) {
+    if (static_cast<int>(i) != control &&
+        held_text(&record.controls[i], f) == holds) {
+      out.error = "another control is named " + in_quotes(holds) +
+                  " already, and get and set could not tell the two "
+                  "apart (--force writes it anyway)";
+      return true;
+    }
+  }
+  return false;
+}
+
+// The ways to write the value: the line that sets the key last rewritten,
+// or a line added after the section's last key.  Sets out.line, or
+// out.error when there is no place for it.
+std::vector<spelling> candidates_for(const file_map& map, int control,
+                                     const field& f, const std::string& value,
+                                     set_outcome& out) {
+  if (const key_line* last = last_setting(map, control, f.key)) {
+    out.line = map.line_number(last->library_line);
+    if (map.lines().read_whole(out.line)) {
+      return rewrites(map, *last, f, value);
+    }
+    out.error = "the line that sets " + std::string(f.key) +
+                " is longer than 199 characters, so the library reads it "
+                "in pieces; edit it by hand";
+    return {};
+  }
+  const section_span* span = nullptr;
+  for (const section_span& s : map.sections()) {
+    if (s.control == control) span = &s;
+  }
+  if (span == nullptr) {
+    out.error = "the file has no [" +
+                std::string(section_name(quorlen::CAMERA_SECTION)) +
+                "] section to add " + f.key + " to";
+    return {};
+  }
+  out.line = map.line_number(span->last_key) + 1;
+  return insertions(map, *span, f, value);
+}
+
+// Why no way of writing the value could be taken.
+std::string no_spelling(bool too_long, const std::string& value) {
+  if (too_long) {
+    return "the line would be longer than the 199 characters the library "
+           "reads at a time";
+  }
+  if (starts_like_comment(value)) {
+    return "a value that starts like a comment (';', '#' or '//') cannot "
+           "stand on this line";
+  }
+  return "no spelling of " + in_quotes(value) +
+         " on this line reads back as the record should hold it";
+}
+
+}  // namespace
+
 set_outcome set_value(const std::string& bytes, const record_key& key,
                       const std::string& value, bool force) {
   set_outcome out;
   const field& f = *key.field;
   const value_check check = check_value(f, value);
-  if (check.hopeless || (!check.problem.empty() && !force)) {
-    out.error = check.problem;
-    if (!check.hopeless) {
-      out.error += "; the record would hold " + in_quotes(check.holds) +
-                   " (--force writes it anyway)";
-    }
-    return out;
-  }
+  if (!allowed(check, force, out)) return out;
   const file_map map(bytes);
-  const camera_setup& record = map.record();
   int control = -1;
   if (key.control) {
     control = choose_control(map, key, out.notes, out.error);
     if (control < 0) return out;
   }
-  const expected_value want = expected(record, control, f, value);
-  if (&f == &name_row() && !force) {
-    for (std::uint32_t i = 0; i < record.control_count; ++i) {
-      if (static_cast<int>(i) != control &&
-          held_text(&record.controls[i], f) == want.holds) {
-        out.error = "another control is named " + in_quotes(want.holds) +
-                    " already, and get and set could not tell the two "
-                    "apart (--force writes it anyway)";
-        return out;
-      }
-    }
+  const expected_value want = expected(map.record(), control, f, value);
+  if (!force && name_taken(map.record(), control, f, want.holds, out)) {
+    return out;
   }
-
-  const key_line* last = last_setting(map, control, f.key);
-  std::vector<spelling> candidates;
-  if (last != nullptr) {
-    out.line = map.line_number(last->library_line);
-    if (!map.lines().read_whole(out.line)) {
-      out.error = "the line that sets " + std::string(f.key) +
-                  " is longer than 199 characters, so the library reads it "
-                  "in pieces; edit it by hand";
-      return out;
-    }
-    candidates = rewrites(map, *last, f, value);
-  } else {
-    const section_span* span = nullptr;
-    for (const section_span& s : map.sections()) {
-      if (s.control == control) span = &s;
-    }
-    if (span == nullptr) {
-      out.error = "the file has no [" +
-                  std::string(section_name(quorlen::CAMERA_SECTION)) +
-                  "] section to add " + f.key + " to";
-      return out;
-    }
-    out.line = map.line_number(span->last_key) + 1;
-    candidates = insertions(map, *span, f, value);
-  }
-
+  std::vector<spelling> candidates =
+      candidates_for(map, control, f, value, out);
+  if (!out.error.empty()) return out;
   bool too_long = true;
   for (spelling& candidate : candidates) {
     edit& change = candidate.change;
@@ -245,18 +280,7 @@ set_outcome set_value(const std::string& bytes, const record_key& key,
     }
     return out;
   }
-  if (too_long) {
-    out.error =
-        "the line would be longer than the 199 characters the "
-        "library reads at a time";
-  } else if (starts_like_comment(value)) {
-    out.error =
-        "a value that starts like a comment (';', '#' or '//') "
-        "cannot stand on this line";
-  } else {
-    out.error = "no spelling of " + in_quotes(value) +
-                " on this line reads back as the record should hold it";
-  }
+  out.error = no_spelling(too_long, value);
   return out;
 }
 

@@ -3,7 +3,11 @@
 // added to its section like the pair line before it.
 #include "edit_layout.h"
 
+#include <string_view>
+#include <utility>
+
 #include "char_class.h"
+#include "diagnostics.h"
 #include "number_reading.h"
 
 namespace quorlen_tool {
@@ -12,8 +16,6 @@ namespace {
 
 using quorlen::field;
 using quorlen::field_kind;
-
-bool blank(char c) { return quorlen::space_class()(c); }
 
 // The column where text ends when it starts a line, with a tab stop every
 // 8 columns; the continuation bytes of UTF-8 take no room.
@@ -158,7 +160,7 @@ class rewriter {
     const quorlen::number_reading r = quorlen::read_number(text.c_str());
     const std::size_t end = static_cast<std::size_t>(r.end - text.c_str());
     std::size_t rest = end;
-    while (rest < text.size() && blank(text[rest])) ++rest;
+    while (rest < text.size() && is_blank(text[rest])) ++rest;
     if (rest == end ||
         !starts_like_comment(std::string_view(text).substr(rest)))
       return "";
@@ -181,13 +183,14 @@ std::vector<spelling> rewrites(const file_map& map, const key_line& k,
   return rewriter(map, k, f, value).candidates();
 }
 
-// Ways to add a key to a section that does not set it, best first: after its
-// last name/value line (or its header), then after its last line that is
-// neither blank nor a comment.  The new line copies the layout of the
-// section's last pair line: its separator, the white space around it, and
-// the column it stands at when the keys are padded to one.
-std::vector<spelling> insertions(const file_map& map, const section_span& span,
-                                 const field& f, const std::string& value) {
+namespace {
+
+// How a new line for a key starts, "KEY = " and "KEY =", in the layout of
+// the section's last pair line: its separator, the white space around it,
+// and the column it stands at when the keys are padded to one.
+std::pair<std::string, std::string> line_start(const file_map& map,
+                                               const section_span& span,
+                                               const field& f) {
   const std::string& bytes = map.bytes();
   const key_line* model = nullptr;
   for (const key_line& k : map.keys()) {
@@ -197,30 +200,40 @@ std::vector<spelling> insertions(const file_map& map, const section_span& span,
     }
   }
   const std::string key = f.key;
-  std::string head = key + " = ";
-  std::string tight = key + " =";
-  if (model != nullptr) {
-    const std::string_view text(bytes);
-    const std::size_t line = map.line_begin(model->library_line);
-    const std::size_t name_end = model->name_begin + model->name.size();
-    const std::string_view style =
-        text.substr(name_end, model->separator - name_end);
-    const std::size_t column =
-        width_of(text.substr(line, model->separator - line)) -
-        width_of(text.substr(line, model->name_begin - line));
-    // Padding aligns separators: the new one joins them.  One blank or
-    // none is a habit, not an alignment.
-    tight = key +
-            (style.size() <= 1 ? std::string(style)
-                               : pad_to(key, column, style, true)) +
-            bytes[model->separator];
-    head = tight;
-    // The model's value may be empty: the new one still gets a blank.
-    head += model->value_end > model->value_begin
-                ? text.substr(model->separator + 1,
-                              model->value_begin - model->separator - 1)
-                : " ";
-  }
+  if (model == nullptr) return {key + " = ", key + " ="};
+  const std::string_view text(bytes);
+  const std::size_t line = map.line_begin(model->library_line);
+  const std::size_t name_end = model->name_begin + model->name.size();
+  const std::string_view style =
+      text.substr(name_end, model->separator - name_end);
+  const std::size_t column =
+      width_of(text.substr(line, model->separator - line)) -
+      width_of(text.substr(line, model->name_begin - line));
+  // Padding aligns separators: the new one joins them.  One blank or none
+  // is a habit, not an alignment.
+  const std::string tight =
+      key +
+      (style.size() <= 1 ? std::string(style)
+                         : pad_to(key, column, style, true)) +
+      bytes[model->separator];
+  // The model's value may be empty: the new one still gets a blank.
+  const std::string_view gap =
+      model->value_end > model->value_begin
+          ? text.substr(model->separator + 1,
+                        model->value_begin - model->separator - 1)
+          : " ";
+  return {tight + std::string(gap), tight};
+}
+
+}  // namespace
+
+// Ways to add a key to a section that does not set it, best first: after its
+// last name/value line (or its header), then after its last line that is
+// neither blank nor a comment, each in the layout of the section's last pair.
+std::vector<spelling> insertions(const file_map& map, const section_span& span,
+                                 const field& f, const std::string& value) {
+  const std::string& bytes = map.bytes();
+  const auto [head, tight] = line_start(map, span, f);
   std::vector<std::string> lines = {(value.empty() ? tight : head) + value};
   if (head != tight && !value.empty()) lines.push_back(tight + value);
   if (f.kind == field_kind::text) lines.push_back(tight + "\n  " + value);

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "char_class.h"
+#include "diagnostics.h"
 #include "load.h"
 #include "parser/line_sources.h"
 #include "record_json.h"
@@ -14,11 +15,7 @@
 
 namespace quorlen_tool {
 
-namespace {
-
-bool blank(char c) { return quorlen::space_class()(c); }
-
-}  // namespace
+namespace {}  // namespace
 
 // Follows the parse line by line: the engine tells of each line before the
 // events it causes, with pointers into the line as read, which give the
@@ -106,7 +103,7 @@ class map_builder {
            bytes[text_end] != '\n') {
       ++text_end;
     }
-    while (text_end > begin && blank(bytes[text_end - 1])) --text_end;
+    while (text_end > begin && is_blank(bytes[text_end - 1])) --text_end;
 
     key_line k;
     k.library_line = line_;
@@ -122,7 +119,7 @@ class map_builder {
     if (!k.continuation) {
       // Only white space stands between the separator and the value.
       std::size_t s = k.value_begin;
-      while (s > k.name_begin && blank(bytes[s - 1])) --s;
+      while (s > k.name_begin && is_blank(bytes[s - 1])) --s;
       k.separator = s - 1;
       const std::size_t cut = offset_of(facts_.value_end);
       if (cut < text_end) k.comment = cut;

@@ -19,8 +19,6 @@ namespace {
 using quorlen::field;
 using quorlen::field_kind;
 
-bool blank(char c) { return quorlen::space_class()(c); }
-
 // The keys of a family as a file writes them, SIZE once.
 std::vector<const field*> keys_of(std::uint32_t family) {
   std::vector<const field*> rows;
@@ -69,7 +67,7 @@ std::string number_problem(const char* begin, const char* end, std::int64_t min,
     return written + " has a sign before '0x', so it is read as decimal";
   }
   const char* rest = r.end;
-  while (rest < end && blank(*rest)) ++rest;
+  while (rest < end && is_blank(*rest)) ++rest;
   if (rest < end) return "text after the number in " + written + " is ignored";
   if (r.saturated) return written + " is beyond the 64-bit range";
   if (r.value < min || r.value > max) {
@@ -165,7 +163,7 @@ value_check check_value(const field& f, const std::string& value) {
     c.problem = "a line end or NUL byte cannot stand in a value";
     return c;
   }
-  if (!value.empty() && (blank(value.front()) || blank(value.back()))) {
+  if (!value.empty() && (is_blank(value.front()) || is_blank(value.back()))) {
     c.hopeless = true;
     c.problem = "white space at either end of a value is trimmed";
     return c;

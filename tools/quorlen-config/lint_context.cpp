@@ -111,8 +111,6 @@ bool lint_context::known_key(std::uint32_t code, const char* name) {
          quorlen::lookup_code(quorlen::register_key_codes, name) != 0;
 }
 
-bool is_blank(char c) { return quorlen::space_class()(c); }
-
 std::string lines_text(int count) {
   return std::to_string(count) + (count == 1 ? " line" : " lines");
 }

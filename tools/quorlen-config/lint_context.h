@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics.h"
 #include "lint.h"
 #include "parser/line_parser.h"
 #include "setup/fields.h"
@@ -123,7 +124,6 @@ std::unique_ptr<rule_family> block_rules();
 std::unique_ptr<rule_family> control_rules();
 
 // Shared by the families.
-bool is_blank(char c);
 std::string lines_text(int count);
 // The nearest name under a folding, if near enough to be a slip and no
 // other name is as near.

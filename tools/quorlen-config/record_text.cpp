@@ -23,8 +23,6 @@ using quorlen::field_kind;
 constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
 constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
 
-bool blank(char c) { return quorlen::space_class()(c); }
-
 // Whether the engine's value scan over this text stops before its end, at
 // an inline comment.
 bool cut_by_comment(std::string text) {
@@ -72,13 +70,13 @@ class writer {
                 const std::string& path, std::size_t room) {
     if (whole.empty()) return;
     std::string padded(whole);
-    if (whole.size() == room && blank(whole.back())) padded += 'x';
+    if (whole.size() == room && is_blank(whole.back())) padded += 'x';
     const std::string_view text = padded;
     if (text.find_first_of(std::string_view("\n\0", 2)) !=
         std::string_view::npos) {
       throw unwritable(path, "a line end or NUL byte cannot stand in a value");
     }
-    if (blank(text.front()) || blank(text.back())) {
+    if (is_blank(text.front()) || is_blank(text.back())) {
       throw unwritable(path, "white space at either end of a value is trimmed");
     }
     // The value scan starts just after the separator, and its first
@@ -223,12 +221,12 @@ class writer {
     if (one.size() > LINE_ROOM) {
       throw unwritable(path, "a code line is longer than 199 characters");
     }
-    if (!one.empty() && blank(one.back())) {
+    if (!one.empty() && is_blank(one.back())) {
       throw unwritable(path,
                        "white space at the end of a code line is trimmed");
     }
     std::size_t first = 0;
-    while (first < one.size() && blank(one[first])) ++first;
+    while (first < one.size() && is_blank(one[first])) ++first;
     const std::string rest(one.substr(first));
     if (strcasecmp(rest.c_str(), BLOCK_END) == 0) {
       throw unwritable(path, "a code line is the end marker");

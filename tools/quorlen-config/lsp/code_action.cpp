@@ -14,6 +14,7 @@ namespace quorlen_lsp {
 namespace {
 
 using quorlen::line_kind;
+using quorlen_tool::is_blank;
 
 constexpr char DIRECTIVE[] = "quorlen-config:";
 constexpr char DISABLE[] = "disable=";
@@ -25,14 +26,12 @@ std::string shown(std::string_view text) {
   return "'" + out + "'";
 }
 
-bool blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // Where codes may be added to a line that is already a disable comment,
 // or npos.
 std::size_t codes_end(std::string_view line) {
   std::size_t i = 0;
   const auto skip_blanks = [&] {
-    while (i < line.size() && blank(line[i])) ++i;
+    while (i < line.size() && is_blank(line[i])) ++i;
   };
   skip_blanks();
   if (line.substr(i, 2) == "//") {
@@ -48,7 +47,7 @@ std::size_t codes_end(std::string_view line) {
     i += word.size();
     skip_blanks();
   }
-  while (i < line.size() && !blank(line[i])) ++i;
+  while (i < line.size() && !is_blank(line[i])) ++i;
   return i;
 }
 
@@ -100,18 +99,75 @@ json fix_action(const text_map& map, std::string_view text,
           {"edit", workspace_edit(uri, std::move(edits))}};
 }
 
+namespace {
+
+// Whether the client asks for quick fixes (all kinds, when it names none).
+bool quick_fixes_wanted(const json& context) {
+  if (!context.contains("only")) return true;
+  for (const json& kind : context.at("only")) {
+    const std::string k = kind.get<std::string>();
+    if (k == "quickfix" || k.empty()) return true;
+  }
+  return false;
+}
+
+// "Disable Qnnn on this line": the code added to a disable comment just
+// above, or a new comment line; null where a comment cannot stand.
+json disable_action(const std::string& text, const text_map& map,
+                    const quorlen_tool::source_map& pieces,
+                    const line_kinds& kinds, const quorlen_tool::finding& f,
+                    const std::string& uri, encoding units) {
+  // The library line where the finding's line starts, from 0.
+  if (f.line > pieces.lines()) return nullptr;
+  const auto first = static_cast<std::size_t>(pieces.library_line(f.line) - 1);
+  if (first >= kinds.kinds.size()) return nullptr;
+  const line_kind kind = kinds.kinds[first];
+  // A comment put inside a code block would become part of the code.
+  if (kind == line_kind::block_text || kind == line_kind::block_end ||
+      kind == line_kind::block_broken_off) {
+    return nullptr;
+  }
+  const bool whole_file = kinds.first_header == 0 ||
+                          static_cast<int>(first) + 1 <= kinds.first_header;
+  std::size_t line_start = map.lint_offset(f.line, 1);
+  // Line 1's byte-order mark must stay first, or it becomes text.
+  if (f.line == 1 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) line_start = 3;
+  json edit;
+  const std::size_t above_start =
+      f.line > 1 ? map.lint_offset(f.line - 1, 1) : line_start;
+  const std::string_view above(
+      text.data() + above_start,
+      line_start > above_start ? line_start - above_start - 1 : 0);
+  const std::size_t end = codes_end(above);
+  if (f.line > 1 && first > 0 && kinds.kinds[first - 1] == line_kind::comment &&
+      end != std::string_view::npos) {
+    const std::size_t at = above_start + end;
+    edit = {{"range", range_json(map, at, at, units)},
+            {"newText", "," + f.code}};
+  } else {
+    const bool crlf =
+        text.compare(map.lint_offset(f.line, INT_MAX), 2, "\r\n") == 0;
+    edit = {{"range", range_json(map, line_start, line_start, units)},
+            {"newText", std::string("; ") + DIRECTIVE + " " + DISABLE + f.code +
+                            (crlf ? "\r\n" : "\n")}};
+  }
+  return {{"title", "Disable " + f.code +
+                        (whole_file ? " in this file (a comment before the "
+                                      "first section header)"
+                                    : " on this line")},
+          {"kind", "quickfix"},
+          {"diagnostics", json::array({diagnostic(map, text, f, uri, units)})},
+          {"edit", workspace_edit(uri, json::array({edit}))}};
+}
+
+}  // namespace
+
 json code_actions(document& doc, const json& params,
                   const client_info& client) {
   const std::string uri =
       params.at("textDocument").at("uri").get<std::string>();
-  const json& context = params.value("context", json::object());
-  if (context.contains("only")) {
-    bool wanted = false;
-    for (const json& kind : context.at("only")) {
-      const std::string k = kind.get<std::string>();
-      wanted = wanted || k == "quickfix" || k.empty();
-    }
-    if (!wanted) return json::array();
+  if (!quick_fixes_wanted(params.value("context", json::object()))) {
+    return json::array();
   }
   const encoding units = client.units;
   const text_map map(doc.text);
@@ -139,53 +195,8 @@ json code_actions(document& doc, const json& params,
       pieces.emplace(doc.text);
       watch_parse(doc.text, kinds);
     }
-    // The library line where the finding's line starts, from 0.
-    if (f.line > pieces->lines()) continue;
-    const auto first =
-        static_cast<std::size_t>(pieces->library_line(f.line) - 1);
-    if (first >= kinds.kinds.size()) continue;
-    const line_kind kind = kinds.kinds[first];
-    // A comment put inside a code block would become part of the code.
-    if (kind == line_kind::block_text || kind == line_kind::block_end ||
-        kind == line_kind::block_broken_off) {
-      continue;
-    }
-    const bool whole_file = kinds.first_header == 0 ||
-                            static_cast<int>(first) + 1 <= kinds.first_header;
-    std::size_t line_start = map.lint_offset(f.line, 1);
-    // Line 1's byte-order mark must stay first, or it becomes text.
-    if (f.line == 1 && doc.text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-      line_start = 3;
-    }
-    json edit;
-    const std::size_t above_start =
-        f.line > 1 ? map.lint_offset(f.line - 1, 1) : line_start;
-    const std::string_view above(
-        doc.text.data() + above_start,
-        line_start > above_start ? line_start - above_start - 1 : 0);
-    const std::size_t end = codes_end(above);
-    if (f.line > 1 && first > 0 &&
-        kinds.kinds[first - 1] == line_kind::comment &&
-        end != std::string_view::npos) {
-      const std::size_t at = above_start + end;
-      edit = {{"range", range_json(map, at, at, units)},
-              {"newText", "," + f.code}};
-    } else {
-      const bool crlf =
-          doc.text.compare(map.lint_offset(f.line, INT_MAX), 2, "\r\n") == 0;
-      edit = {{"range", range_json(map, line_start, line_start, units)},
-              {"newText", std::string("; ") + DIRECTIVE + " " + DISABLE +
-                              f.code + (crlf ? "\r\n" : "\n")}};
-    }
-    disables.push_back(
-        {{"title", "Disable " + f.code +
-                       (whole_file ? " in this file (a comment before the "
-                                     "first section header)"
-                                   : " on this line")},
-         {"kind", "quickfix"},
-         {"diagnostics",
-          json::array({diagnostic(map, doc.text, f, uri, units)})},
-         {"edit", workspace_edit(uri, json::array({edit}))}});
+    json disable = disable_action(doc.text, map, *pieces, kinds, f, uri, units);
+    if (!disable.is_null()) disables.push_back(std::move(disable));
   }
   for (json& d : disables) fixes.push_back(std::move(d));
   return fixes;

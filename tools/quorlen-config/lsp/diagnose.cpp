@@ -7,11 +7,11 @@
 namespace quorlen_lsp {
 namespace {
 
+using quorlen_tool::is_blank;
+
 // An editor shows a few thousand marks at most to any use; a 50 MB file of
 // junk would otherwise send millions.
 constexpr std::size_t MAX_DIAGNOSTICS = 1000;
-
-bool blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int severity(quorlen_tool::level l) {
   switch (l) {
@@ -66,13 +66,13 @@ span span_of(const text_map& map, std::string_view text,
     const std::size_t close = text.substr(0, line_end).find(']', begin);
     end = close == std::string_view::npos ? line_end : close + 1;
   } else {
-    while (end < line_end && !blank(text[end]) &&
+    while (end < line_end && !is_blank(text[end]) &&
            std::strchr(",;=:", text[end]) == nullptr) {
       ++end;
     }
   }
   if (end == begin && text.compare(begin, 6, "======") == 0) {
-    while (end < line_end && !blank(text[end])) ++end;  // a block marker
+    while (end < line_end && !is_blank(text[end])) ++end;  // a block marker
   }
   if (end == begin && begin < line_end) {
     // A mark such as ';': the one character.

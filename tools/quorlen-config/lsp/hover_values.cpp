@@ -25,11 +25,9 @@ std::string hex(std::uint64_t v, int digits) {
 
 std::string code_hex(std::uint32_t code) { return hex(code, 8); }
 
-bool blank(char c) { return quorlen::space_class()(c); }
-
 std::string trimmed(const char* text) {
   std::string_view t(text);
-  while (!t.empty() && blank(t.back())) t.remove_suffix(1);
+  while (!t.empty() && is_blank(t.back())) t.remove_suffix(1);
   return std::string(t);
 }
 
@@ -78,7 +76,7 @@ std::string how_read(const field& f, const char* value, std::int64_t stored) {
   std::vector<std::string> steps;
   const std::string written(r.begin, static_cast<std::size_t>(r.end - r.begin));
   const char* after = r.end;
-  while (blank(*after)) ++after;
+  while (is_blank(*after)) ++after;
   if (*after != '\0') {
     steps.push_back(in_quotes(trimmed(r.begin)) + " is read as " +
                     quorlen_tool::escape_text(written) +

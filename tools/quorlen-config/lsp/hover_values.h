@@ -17,8 +17,8 @@ namespace hover_values {
 // 0x and upper-case hex digits, at least digits of them.
 std::string hex(std::uint64_t v, int digits = 0);
 std::string code_hex(std::uint32_t code);
-using quorlen_tool::in_quotes;  // 'text', escaped
-bool blank(char c);
+using quorlen_tool::in_quotes;
+using quorlen_tool::is_blank;
 // The text without the white space at its end.
 std::string trimmed(const char* text);
 // The C type of a row's member, and the member as the record names it.
