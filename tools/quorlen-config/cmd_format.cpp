@@ -22,7 +22,6 @@ struct format_options {
 // A document of json starts with '{'; a configuration file hardly does.
 bool is_json(const format_options& options, const std::string& bytes) {
   if (options.from != "auto") return options.from == "json";
-  const quorlen::space_class blank;
   for (char c : bytes) {
     if (!is_blank(c)) return c == '{';
   }

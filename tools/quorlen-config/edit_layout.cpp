@@ -6,7 +6,6 @@
 #include <string_view>
 #include <utility>
 
-#include "char_class.h"
 #include "diagnostics.h"
 #include "number_reading.h"
 

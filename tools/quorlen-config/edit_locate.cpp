@@ -6,7 +6,6 @@
 #include <exception>
 #include <new>
 
-#include "char_class.h"
 #include "diagnostics.h"
 #include "load.h"
 #include "parser/line_sources.h"
@@ -14,8 +13,6 @@
 #include "setup/setup_internal.h"
 
 namespace quorlen_tool {
-
-namespace {}  // namespace
 
 // Follows the parse line by line: the engine tells of each line before the
 // events it causes, with pointers into the line as read, which give the

@@ -6,7 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "char_class.h"
 #include "diagnostics.h"
 #include "field_range.h"
 #include "number_reading.h"

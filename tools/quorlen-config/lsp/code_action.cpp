@@ -104,11 +104,12 @@ namespace {
 // Whether the client asks for quick fixes (all kinds, when it names none).
 bool quick_fixes_wanted(const json& context) {
   if (!context.contains("only")) return true;
+  bool wanted = false;
   for (const json& kind : context.at("only")) {
-    const std::string k = kind.get<std::string>();
-    if (k == "quickfix" || k.empty()) return true;
+    const std::string k = kind.get<std::string>();  // each must be a kind
+    wanted = wanted || k == "quickfix" || k.empty();
   }
-  return false;
+  return wanted;
 }
 
 // "Disable Qnnn on this line": the code added to a disable comment just

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "char_class.h"
 #include "diagnostics.h"
 #include "number_reading.h"
 #include "setup/setup_internal.h"
