@@ -4,13 +4,13 @@
 #include "lint.h"
 
 #include <algorithm>
-#include <exception>
 #include <new>
 
+#include "kept_failure.h"
 #include "lint_context.h"
 #include "load.h"
-#include "parser/line_sources.h"
 #include "number_reading.h"
+#include "parser/line_sources.h"
 #include "suppressions.h"
 
 namespace quorlen_tool {
@@ -55,7 +55,7 @@ class linter {
     quorlen::parse_observer observer{on_fault, this, on_line};
     lint_outcome outcome;
     outcome.result = parse_bytes(bytes_, on_event, this, &observer);
-    if (failure_) std::rethrow_exception(failure_);
+    failure_.rethrow();
     if (!options_.keep_entries) drop_entries();
     for (auto& family : families_) family->section_end(ctx_);
     for (auto& family : families_) family->finish(ctx_);
@@ -67,23 +67,11 @@ class linter {
   }
 
  private:
-  // The engine is built without exceptions, so none may cross it: a
-  // failure is kept and raised again once the parse is over.
-  template <class Step>
-  void guarded(Step step) {
-    if (failure_) return;
-    try {
-      step();
-    } catch (...) {
-      failure_ = std::current_exception();
-    }
-  }
-
   static void on_line(void* self, const quorlen::line_facts& facts) {
     auto* lint = static_cast<linter*>(self);
     lint->library_lines_ = facts.number;
     lint->ctx_.facts = facts;
-    lint->guarded([&] { lint->line(); });
+    lint->failure_.run([&] { lint->line(); });
   }
 
   void line() {
@@ -98,7 +86,7 @@ class linter {
 
   static void on_fault(void* self, const quorlen::fault& f) {
     auto* lint = static_cast<linter*>(self);
-    lint->guarded([&] {
+    lint->failure_.run([&] {
       for (auto& family : lint->families_) family->fault(lint->ctx_, f);
     });
   }
@@ -110,7 +98,7 @@ class linter {
         quorlen::setup_handler(&lint->ctx_.setup, section, name, value);
     const bool starts = name == nullptr && value == nullptr;
     if (accepted != 0 || starts) {
-      lint->guarded([&] { lint->event(section, name, value); });
+      lint->failure_.run([&] { lint->event(section, name, value); });
     }
     lint->keep_one_entry();
     return accepted;
@@ -212,7 +200,7 @@ class linter {
   suppressions suppressions_;
   span block_marker_;  // the line that opened the last code block
   int library_lines_ = 0;
-  std::exception_ptr failure_;
+  kept_failure failure_;
 };
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "lsp/walk.h"
 
-#include <exception>
-
+#include "kept_failure.h"
 #include "lint.h"
 #include "load.h"
 #include "record_json.h"
@@ -13,18 +12,6 @@ namespace {
 struct walker {
   explicit walker(record_watch& w) : watch(w), context(&record) {}
   ~walker() { quorlen_tool::free_setup(record); }
-
-  // The engine is built without exceptions, so none may cross it: the
-  // first is kept, and the watcher hears nothing more.
-  template <class Call>
-  void tell(Call call) {
-    if (failure) return;
-    try {
-      call();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  }
 
   static int on_event(void* self, const char* section, const char* name,
                       const char* value) {
@@ -40,7 +27,7 @@ struct walker {
     if (in_control) control = w.record.controls[w.record.control_count - 1];
     const int accepted =
         quorlen::setup_handler(&w.context, section, name, value);
-    w.tell([&] {
+    w.failure.run([&] {
       w.watch.event({w.line, section, name, value, code, accepted != 0, before,
                      w.record, in_control ? &control : nullptr});
     });
@@ -50,19 +37,19 @@ struct walker {
   static void on_line(void* self, const quorlen::line_facts& facts) {
     auto& w = *static_cast<walker*>(self);
     w.line = facts.number;
-    w.tell([&] { w.watch.line(facts); });
+    w.failure.run([&] { w.watch.line(facts); });
   }
 
   static void on_fault(void* self, const quorlen::fault& f) {
     auto& w = *static_cast<walker*>(self);
-    w.tell([&] { w.watch.fault(f); });
+    w.failure.run([&] { w.watch.fault(f); });
   }
 
   record_watch& watch;
   camera_setup record{};
   quorlen::setup_context context;
   int line = 0;
-  std::exception_ptr failure;
+  quorlen_tool::kept_failure failure;
 };
 
 }  // namespace
@@ -71,7 +58,7 @@ void watch_parse(const std::string& bytes, record_watch& watch) {
   walker w(watch);
   quorlen::parse_observer observer{walker::on_fault, &w, walker::on_line};
   quorlen_tool::parse_bytes(bytes, walker::on_event, &w, &observer);
-  if (w.failure) std::rethrow_exception(w.failure);
+  w.failure.rethrow();
   watch.done(w.record);
 }
 
