@@ -51,8 +51,8 @@ enum {
 /* One "REG", "DELAY" or "VRCMD" line of a board or register section. */
 typedef struct register_entry {
   uint32_t entry_type;                /* section code | key code */
-  int32_t values[QUORLEN_MAX_VALUES]; /* the line's values, in order; */
-  uint8_t value_count;                /* only this many of them are set */
+  int32_t values[QUORLEN_MAX_VALUES]; /* the line's values, in order, */
+  uint8_t value_count;                /* this many; the rest are 0 */
 } register_entry;
 
 /* One "control parameter" section. */

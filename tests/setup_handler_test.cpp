@@ -233,6 +233,8 @@ TEST(register_entries, append_to_arrays_of_exactly_the_promised_room) {
     s.s.entries = static_cast<register_entry*>(
         std::malloc(room * sizeof(register_entry)));
     ASSERT_NE(s.s.entries, nullptr);
+    // Room the parse fills holds stale bytes, as a reused heap block does.
+    std::memset(s.s.entries, 0xA5, room * sizeof(register_entry));
     for (std::uint32_t i = 0; i < r.held; ++i) {
       s.s.entries[i] = register_entry{};
       s.s.entries[i].values[0] = static_cast<std::int32_t>(i);
@@ -246,8 +248,11 @@ TEST(register_entries, append_to_arrays_of_exactly_the_promised_room) {
     ASSERT_EQ(s.s.entry_count, total);
     EXPECT_GE(malloc_usable_size(s.s.entries),
               (total / 100 + 1) * 100 * sizeof(register_entry));
+    const std::int32_t zeros[QUORLEN_MAX_VALUES - 1] = {};
     for (std::uint32_t i = 0; i < total; ++i) {
       ASSERT_EQ(s.s.entries[i].values[0], static_cast<std::int32_t>(i)) << i;
+      ASSERT_EQ(std::memcmp(s.s.entries[i].values + 1, zeros, sizeof zeros), 0)
+          << "stale bytes past value_count in entry " << i;
     }
     if (r.mapped_from != 0) mallopt(M_MMAP_THRESHOLD, 128 * 1024);
   }

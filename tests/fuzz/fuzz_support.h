@@ -49,7 +49,11 @@ inline void check_consistent(const camera_setup& s) {
   check(s.control_count == 0 || s.controls != nullptr, "controls missing");
   check(std::memchr(s.type, '\0', sizeof s.type) != nullptr, "type unended");
   for (std::uint32_t i = 0; i < s.entry_count; ++i) {
-    check(s.entries[i].value_count <= QUORLEN_MAX_VALUES, "value_count");
+    const register_entry& e = s.entries[i];
+    check(e.value_count <= QUORLEN_MAX_VALUES, "value_count");
+    for (unsigned v = e.value_count; v < QUORLEN_MAX_VALUES; ++v) {
+      check(e.values[v] == 0, "a value past value_count is not 0");
+    }
   }
   for (std::uint32_t i = 0; i < s.control_count; ++i) {
     const control_entry& c = s.controls[i];

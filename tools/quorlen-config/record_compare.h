@@ -43,9 +43,10 @@ inline bool same_fields(const void* a, const void* b, std::uint32_t family) {
 }
 
 inline bool same_entry(const register_entry& x, const register_entry& y) {
+  // Every value: past value_count a parse leaves zeros, and so must any
+  // other way of making a record.
   return x.entry_type == y.entry_type && x.value_count == y.value_count &&
-         std::memcmp(x.values, y.values,
-                     sizeof(std::int32_t) * x.value_count) == 0;
+         std::memcmp(x.values, y.values, sizeof x.values) == 0;
 }
 
 inline bool same_code(const char* x, const char* y) {
@@ -70,8 +71,7 @@ inline bool same_but_entries(const camera_setup& a, const camera_setup& b) {
   return true;
 }
 
-// Every field, entry, control and code byte (values past value_count and
-// the reserved field aside).
+// Every field, entry, control and code byte (the reserved field aside).
 inline bool same_setup(const camera_setup& a, const camera_setup& b) {
   if (!same_but_entries(a, b) || a.entry_count != b.entry_count) return false;
   for (std::uint32_t i = 0; i < a.entry_count; ++i) {
