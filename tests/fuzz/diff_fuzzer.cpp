@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "load.h"
-#include "record_diff.h"
+#include "input/load.h"
+#include "diff/record_diff.h"
 #include "setup/fields.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "parser/line_sources.h"
-#include "record_compare.h"
+#include "record/record_compare.h"
 #include "setup/setup_internal.h"
 #include "test_support.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "lint.h"
+#include "lint/lint.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "record_compare.h"
-#include "record_json.h"
-#include "record_text.h"
+#include "record/record_compare.h"
+#include "record/record_json.h"
+#include "record/record_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "edit_key.h"
+#include "edit/edit_key.h"
 #include "fuzz_support.h"
-#include "lint.h"
-#include "number_reading.h"
-#include "record_json.h"
+#include "lint/lint.h"
+#include "input/number_reading.h"
+#include "record/record_json.h"
 #include "setup/fields.h"
 
 namespace {

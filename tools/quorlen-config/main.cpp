@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "diagnostics.h"
-#include "lint_context.h"
-#include "tool.h"
+#include "input/diagnostics.h"
+#include "lint/lint_context.h"
+#include "commands/tool.h"
 
 namespace {
 

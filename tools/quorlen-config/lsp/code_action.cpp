@@ -5,10 +5,10 @@
 #include <set>
 #include <utility>
 
-#include "diagnostics.h"
+#include "input/diagnostics.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
-#include "source_map.h"
+#include "input/source_map.h"
 
 namespace quorlen_lsp {
 namespace {

@@ -9,7 +9,7 @@
 #include "lsp/walk.h"
 #include "setup/fields.h"
 #include "setup/setup_internal.h"
-#include "source_map.h"
+#include "input/source_map.h"
 
 namespace quorlen_lsp {
 namespace {

@@ -1,7 +1,7 @@
 // The lint's findings as the editor's diagnostics.
 #include <cstring>
 
-#include "diagnostics.h"
+#include "input/diagnostics.h"
 #include "lsp/handlers.h"
 
 namespace quorlen_lsp {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "fixes.h"
-#include "record_json.h"
+#include "lint/fixes.h"
+#include "record/record_json.h"
 
 namespace quorlen_lsp {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "lint.h"
+#include "lint/lint.h"
 #include "lsp/protocol.h"
 
 namespace quorlen_lsp {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "lint.h"
+#include "lint/lint.h"
 #include "lsp/document.h"
 #include "lsp/protocol.h"
 

@@ -6,14 +6,14 @@
 #include <cstring>
 #include <optional>
 
-#include "diagnostics.h"
+#include "input/diagnostics.h"
 #include "lsp/handlers.h"
 #include "lsp/hover_values.h"
 #include "lsp/walk.h"
-#include "number_reading.h"
+#include "input/number_reading.h"
 #include "setup/fields.h"
 #include "setup/setup_internal.h"
-#include "source_map.h"
+#include "input/source_map.h"
 
 namespace quorlen_lsp {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "diagnostics.h"
-#include "number_reading.h"
+#include "input/diagnostics.h"
+#include "input/number_reading.h"
 #include "setup/setup_internal.h"
 
 namespace quorlen_lsp {

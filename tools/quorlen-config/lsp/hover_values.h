@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "diagnostics.h"
+#include "input/diagnostics.h"
 #include "quorlen_config_parser.h"
 #include "setup/fields.h"
 

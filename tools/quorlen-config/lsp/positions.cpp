@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "diagnostics.h"
+#include "input/diagnostics.h"
 
 namespace quorlen_lsp {
 namespace {

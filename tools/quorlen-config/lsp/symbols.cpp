@@ -2,11 +2,11 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "diagnostics.h"
+#include "input/diagnostics.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
 #include "setup/setup_internal.h"
-#include "source_map.h"
+#include "input/source_map.h"
 
 namespace quorlen_lsp {
 namespace {

@@ -1,9 +1,9 @@
 #include "lsp/walk.h"
 
-#include "kept_failure.h"
-#include "lint.h"
-#include "load.h"
-#include "record_json.h"
+#include "input/kept_failure.h"
+#include "lint/lint.h"
+#include "input/load.h"
+#include "record/record_json.h"
 #include "setup/setup_internal.h"
 
 namespace quorlen_lsp {

@@ -1,0 +1,59 @@
+// dump: the record in the library's own dump format.
+#include <new>
+
+#include "input/escaped_output.h"
+#include "input/load.h"
+#include "setup/dump.h"
+#include "commands/tool.h"
+
+namespace quorlen_tool {
+
+namespace {
+
+struct dump_options {
+  std::string path;
+  std::string stdin_name = "<stdin>";
+};
+
+// The library's routines print the record as it is; the texts of a file
+// reach the terminal escaped.
+int run_dump(const dump_options& options) {
+  loaded_file file;
+  {
+    input in;
+    if (!read_input(options.path, options.stdin_name, in)) return EXIT_TROUBLE;
+    file.name = in.name;
+    try {
+      load(in.bytes, entries_go::record, file);
+    } catch (const std::bad_alloc&) {
+      return trouble(in.name, "out of memory");
+    }
+  }
+  print_faults(file);
+  {
+    escaped_output escaped;
+    quorlen::dump_camera_parameters(&file.record);
+    quorlen::dump_controls(file.record);
+    quorlen::dump_register_entries(&file.record);
+  }
+  return written(file.result == 0 ? EXIT_CLEAN : EXIT_FAULTY);
+}
+
+}  // namespace
+
+runner declare_dump(CLI::App& app) {
+  auto options = std::make_shared<dump_options>();
+  app.add_option("FILE", options->path,
+                 "Configuration file; - for standard input")
+      ->required();
+  add_stdin_name(app, options->stdin_name);
+  app.footer(
+      "Camera parameters, controls and section headers go to standard error, "
+      "register values to standard output.  Control characters in the file's "
+      "texts are shown escaped (\\x1b).\nExit status: 0 the file is clean, 1 "
+      "a faulty line (listed first, as check lists it), 2 the file could not "
+      "be read.");
+  return [options] { return run_dump(*options); };
+}
+
+}  // namespace quorlen_tool

@@ -1,0 +1,281 @@
+// lint: every place where what a file says differs from what the record
+// will hold.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "input/diagnostics.h"
+#include "input/edit_file.h"
+#include "lint/fixes.h"
+#include "lint/lint.h"
+#include "lint/lint_report.h"
+#include "record/record_compare.h"
+#include "commands/tool.h"
+
+namespace quorlen_tool {
+
+namespace {
+
+// What CLI11 gives a flag named without a value.
+const std::string IN_PLACE = "true";
+
+struct lint_command_options {
+  std::vector<std::string> paths;
+  std::string stdin_name = "<stdin>";
+  std::string format = "gcc";
+  std::string color = "auto";
+  std::string severity = "warning";
+  std::vector<std::string> disable;
+  std::string fix;  // empty, IN_PLACE or "diff"
+};
+
+level level_named(const std::string& name) {
+  if (name == "error") return level::error;
+  if (name == "info") return level::info;
+  return level::warning;
+}
+
+bool use_color(const std::string& choice) {
+  if (choice == "always") return true;
+  if (choice == "never") return false;
+  const char* term = std::getenv("TERM");
+  return isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr &&
+         (term == nullptr || std::strcmp(term, "dumb") != 0);
+}
+
+// Whether the options let a finding through.
+bool reported(const finding& f, const lint_command_options& options) {
+  return f.severity >= level_named(options.severity) &&
+         std::find(options.disable.begin(), options.disable.end(), f.code) ==
+             options.disable.end();
+}
+
+std::vector<finding> only_reported(std::vector<finding> found,
+                                   const lint_command_options& options) {
+  found.erase(
+      std::remove_if(found.begin(), found.end(),
+                     [&](const finding& f) { return !reported(f, options); }),
+      found.end());
+  return found;
+}
+
+// Every finding of one file, the lint's lean way: each register entry
+// leaves the record once it is checked.
+std::vector<finding> lint_all(const input& in, const source_map& map) {
+  camera_setup setup{};
+  lint_options lean;
+  lean.keep_entries = false;
+  lean.map = &map;
+  lint_outcome outcome;
+  try {
+    outcome = lint_bytes(in.bytes, &setup, lean);
+  } catch (...) {
+    free_setup(setup);
+    throw;
+  }
+  free_setup(setup);
+  return std::move(outcome.findings);
+}
+
+// What the lint of one file shows, and where.
+struct file_report {
+  int status = EXIT_CLEAN;
+  std::string text;  // the diff, or the findings in gcc form
+  std::vector<finding> found;
+  std::string fixed;  // the text the findings describe, with --fix
+};
+
+// The file put back with its fixes, and what is said about them on
+// standard error.
+int write_fixes(const std::string& path, const input& in,
+                const std::vector<finding>& all, const fix_outcome& fixes) {
+  for (const auto& [left_out, kept] : fixes.fixed.overlapping) {
+    const finding& f = all[left_out];
+    const finding& g = all[kept];
+    std::fprintf(stderr,
+                 "quorlen-config: %s:%d:%d: %s not fixed: its fix overlaps "
+                 "that of %s at %d:%d\n",
+                 escape_text(in.name).c_str(), f.line, f.column, f.code.c_str(),
+                 g.code.c_str(), g.line, g.column);
+  }
+  const std::string why = write_back(path, in.bytes, fixes.fixed.bytes);
+  if (!why.empty()) return trouble(in.name, why);
+  const std::size_t applied = fixes.fixed.applied.size();
+  if (applied > 0) {
+    std::fprintf(stderr, "quorlen-config: %s: %zu %s\n",
+                 escape_text(in.name).c_str(), applied,
+                 applied == 1 ? "fix applied" : "fixes applied");
+  }
+  return EXIT_CLEAN;
+}
+
+// Lints one file and, with --fix, mends it.  Throws std::bad_alloc.
+file_report lint_file(const std::string& path, const input& in,
+                      const lint_command_options& options, bool json,
+                      bool color) {
+  file_report report;
+  // The file is split once, for the lint and for showing its lines.
+  const source_map map(in.bytes);
+  std::vector<finding> all = lint_all(in, map);
+  const finding_filter chosen = [&](const finding& f) {
+    return reported(f, options);
+  };
+  if (options.fix.empty()) {
+    if (json) settle_fixes(in.bytes, all, chosen);
+    report.found = only_reported(std::move(all), options);
+    if (!json) {
+      report.text = gcc_report(escape_text(in.name), map, report.found, color);
+    }
+  } else {
+    const fix_outcome fixes = settle_fixes(in.bytes, all, chosen);
+    report.found = only_reported(fixes.after, options);
+    // What is left has no fix that was found sound.
+    for (finding& f : report.found) f.fix.clear();
+    report.fixed = fixes.fixed.bytes;
+    if (options.fix == "diff") {
+      report.text = unified_diff(in.name, in.bytes, report.fixed);
+    } else {
+      report.status = write_fixes(path, in, all, fixes);
+      // Not written: what is left would describe a text that is nowhere.
+      if (report.status == EXIT_TROUBLE) report.found.clear();
+    }
+  }
+  if (!report.found.empty() && report.status == EXIT_CLEAN) {
+    report.status = EXIT_FAULTY;
+  }
+  return report;
+}
+
+// Everything is gathered first, so that nothing half-written is left when a
+// file turns out to be unreadable half-way; with --fix each file is put
+// back as it is done.  With --fix and -, the fixed text goes to standard
+// output, so the findings go to standard error.
+int run_lint(const lint_command_options& options) {
+  if (!stdin_once(options.paths)) return EXIT_TROUBLE;
+  const bool color = use_color(options.color);
+  const bool json = options.format == "json" && options.fix != "diff";
+  const bool in_place = options.fix == IN_PLACE;
+  int status = EXIT_CLEAN;
+  std::string text;
+  json_writer all(text);
+  if (json) all.begin_object().key("findings").begin_array();
+  for (const std::string& path : options.paths) {
+    input in;
+    if (!read_input(path, options.stdin_name, in)) {
+      status = EXIT_TROUBLE;
+      continue;
+    }
+    file_report report;
+    try {
+      report = lint_file(path, in, options, json, color);
+    } catch (const std::bad_alloc&) {
+      status = trouble(in.name, "out of memory");
+      continue;
+    }
+    status = std::max(status, report.status);
+    // The findings after --fix describe the fixed text.
+    const std::string& shown = in_place ? report.fixed : in.bytes;
+    if (json) {
+      json_report(all, in.name, source_map(shown), report.found);
+    } else if (in_place) {
+      text += gcc_report(escape_text(in.name), source_map(shown), report.found,
+                         color);
+    } else {
+      text += report.text;
+    }
+  }
+  if (json) {
+    all.end_array().end_object();
+    all.finish();
+  }
+  const bool piped =
+      in_place && std::find(options.paths.begin(), options.paths.end(), "-") !=
+                      options.paths.end();
+  std::fwrite(text.data(), 1, text.size(), piped ? stderr : stdout);
+  return written(status);
+}
+
+std::string rule_table() {
+  std::string table = "Lint codes (level, fix, meaning):\n";
+  for (const rule& r : lint_rules) {
+    const std::string level = level_name(r.severity);
+    table += std::string("  ") + r.code + "  " + level +
+             std::string(8 - level.size(), ' ') +
+             (r.fixes ? "fix  " : "     ") + r.summary + "\n";
+  }
+  return table;
+}
+
+// What --help says below the options.
+std::string lint_help() {
+  return "A comment '; quorlen-config: disable=CODE[,CODE]' silences those "
+         "codes "
+         "on the next line, or in the whole file when it stands before the "
+         "first "
+         "section header; a code there that does not exist is reported "
+         "(Q903).\n"
+         "Fixes (codes marked 'fix') are offered where the right text is "
+         "certain: a section or key with one nearest known name, a ';' or '//' "
+         "with text before it and a blank after it, a byte-order mark after "
+         "line 1; on a line the library reads whole.  A text or section name "
+         "that would be cut has none: what to keep is the author's choice.  "
+         "All the fixes of a file are checked together by linting the text "
+         "they make: one that would leave its finding or bring a new one "
+         "reported is not offered.  Where two overlap, the first in the file "
+         "is applied and the other reported as not fixed.  --fix replaces the "
+         "file as set does (a temporary file, then a rename, its mode kept).\n"
+         "Exit status: 0 nothing reported, 1 findings reported (with --fix: "
+         "left after the fixes), 2 a file could not be read or written or the "
+         "usage is wrong.\n\n" +
+         rule_table();
+}
+
+}  // namespace
+
+runner declare_lint(CLI::App& app) {
+  auto options = std::make_shared<lint_command_options>();
+  app.add_option("--format", options->format,
+                 "gcc: file:line:column: level: message [code], the line and "
+                 "a caret under the span; json: one document "
+                 "{\"findings\": [...]}")
+      ->check(CLI::IsMember({"gcc", "json"}))
+      ->capture_default_str();
+  app.add_option("--color", options->color,
+                 "Colour the gcc format: auto (only on a terminal), always, "
+                 "never")
+      ->check(CLI::IsMember({"auto", "always", "never"}))
+      ->capture_default_str();
+  app.add_option("--severity", options->severity,
+                 "Report findings of this level and above: error, warning, "
+                 "info")
+      ->check(CLI::IsMember({"error", "warning", "info"}))
+      ->capture_default_str();
+  app.add_option("--disable", options->disable,
+                 "Codes not to report, separated by commas (Q201,Q301)")
+      ->delimiter(',')
+      ->check([](const std::string& code) {
+        return find_rule(code) != nullptr ? std::string()
+                                          : "unknown code " + escape_text(code);
+      });
+  app.add_flag("--fix", options->fix,
+               "Apply the fixes of the findings reported, in place (- edits "
+               "standard input to standard output), then report what is "
+               "left; --fix=diff prints them as a unified diff instead and "
+               "changes nothing")
+      ->check([](const std::string& how) {
+        return how == IN_PLACE || how == "diff"
+                   ? std::string()
+                   : "--fix takes =diff or nothing, not " + escape_text(how);
+      })
+      ->option_text("[=diff]");
+  add_stdin_name(app, options->stdin_name);
+  app.add_option("FILE", options->paths,
+                 "Configuration files; - for standard input")
+      ->required();
+  app.footer(lint_help());
+  return [options] { return run_lint(*options); };
+}
+
+}  // namespace quorlen_tool

@@ -1,0 +1,198 @@
+#include "input/diagnostics.h"
+
+#include <cstdio>
+
+#include "char_class.h"
+
+namespace quorlen_tool {
+
+std::string fault_reason(const quorlen::fault& f) {
+  const std::string opened = std::to_string(f.block_line);
+  switch (f.kind) {
+  case quorlen::fault_kind::unclosed_section:
+    return "section header without its closing ']'";
+  case quorlen::fault_kind::missing_separator:
+    return "line has neither '=' nor ':'";
+  case quorlen::fault_kind::refused:
+    return "the library could not store this entry (out of memory)";
+  case quorlen::fault_kind::block_unterminated:
+    return "code block opened at line " + opened +
+           " reaches the end of the file";
+  case quorlen::fault_kind::block_broken_off:
+    return "section header inside the code block opened at line " + opened +
+           "; the block is dropped and the header not applied";
+  case quorlen::fault_kind::block_no_memory:
+    return "the code block opened at line " + opened +
+           " could not be stored (out of memory)";
+  }
+  return "faulty line";
+}
+
+std::size_t utf8_sequence(std::string_view text, std::size_t i,
+                          std::uint32_t* code) {
+  const auto byte = [&](std::size_t k) {
+    return static_cast<unsigned char>(text[k]);
+  };
+  const unsigned char c = byte(i);
+  *code = c;
+  if (c < 0x80) return 1;
+  std::size_t length;
+  std::uint32_t min;
+  std::uint32_t value;
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2, min = 0x80, value = c & 0x1Fu;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3, min = 0x800, value = c & 0x0Fu;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4, min = 0x10000, value = c & 0x07u;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (byte(i + k) & 0x3Fu);
+  }
+  if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return 0;
+  }
+  *code = value;
+  return length;
+}
+
+bool valid_utf8(std::string_view text) {
+  std::uint32_t code;
+  for (std::size_t i = 0, length; i < text.size(); i += length) {
+    length = utf8_sequence(text, i, &code);
+    if (length == 0) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at text[i] that is safe to show, or 0
+// when the byte must be escaped.
+std::size_t shown_length(std::string_view text, std::size_t i, bool keep_tabs) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c == '\t') return keep_tabs ? 1 : 0;
+  if (c < 0x20 || c == 0x7F) return 0;
+  std::uint32_t code;
+  const std::size_t length = utf8_sequence(text, i, &code);
+  if (code >= 0x80 && code <= 0x9F) return 0;  // C1 controls
+  return length;
+}
+
+}  // namespace
+
+std::string escape_text(std::string_view text, bool keep_tabs) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = shown_length(text, i, keep_tabs);
+    if (length > 0) {
+      out.append(text.substr(i, length));
+      i += length;
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x",
+                    static_cast<unsigned char>(text[i]));
+      out += hex;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string escape_controls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    // Printable ASCII, tabs and line ends, most of any text, go over in runs.
+    std::size_t plain = i;
+    while (plain < text.size() &&
+           ((text[plain] >= 0x20 && text[plain] < 0x7F) ||
+            text[plain] == '\t' || text[plain] == '\n')) {
+      ++plain;
+    }
+    out.append(text.substr(i, plain - i));
+    if ((i = plain) == text.size()) break;
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::uint32_t code;
+    std::size_t length = utf8_sequence(text, i, &code);
+    if (length == 0) length = 1;  // a byte of another encoding
+    const bool control = (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F ||
+                         (code >= 0x80 && code <= 0x9F);
+    if (control) {
+      for (std::size_t k = 0; k < length; ++k) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x",
+                      static_cast<unsigned char>(text[i + k]));
+        out += hex;
+      }
+    } else {
+      out.append(text.substr(i, length));
+    }
+    i += length;
+  }
+  return out;
+}
+
+bool is_blank(char c) { return quorlen::space_class()(c); }
+
+std::string in_quotes(std::string_view text) {
+  return "'" + escape_text(text) + "'";
+}
+
+std::string number_text(std::int64_t value, bool hex) {
+  if (value < 0 || !hex) return std::to_string(value);
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX",
+                static_cast<unsigned long long>(value));
+  return text;
+}
+
+std::string caret_padding(std::string_view text, std::size_t offset) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size() && i < offset;) {
+    const std::size_t length = shown_length(text, i, true);
+    if (length == 0) {
+      out += "    ";
+      ++i;
+    } else {
+      out += text[i] == '\t' ? '\t' : ' ';
+      i += length;
+    }
+  }
+  if (offset > text.size()) out.append(offset - text.size(), ' ');
+  return out;
+}
+
+std::string caret_marks(std::string_view text, std::size_t begin,
+                        std::size_t end) {
+  std::string out;
+  const auto mark = [&](std::size_t width) {
+    for (std::size_t k = 0; k < width; ++k) out += out.empty() ? '^' : '~';
+  };
+  for (std::size_t i = begin; i < end || out.empty();) {
+    if (i >= text.size()) {
+      mark(1);
+      ++i;
+      continue;
+    }
+    const std::size_t length = shown_length(text, i, true);
+    if (length == 0) {
+      mark(4);  // shown as \xNN
+      ++i;
+    } else if (text[i] == '\t' && !out.empty()) {
+      out += '\t';
+      ++i;
+    } else {
+      mark(1);
+      i += length;
+    }
+  }
+  return out;
+}
+
+}  // namespace quorlen_tool
