@@ -1,5 +1,6 @@
--- The README's Neovim configuration, with the server's command taken from
--- QUORLEN_LSP_CMD (the build's tool, under an emulator for a cross build);
+-- The Neovim configuration of docs/editors.md, with the server's command
+-- taken from QUORLEN_LSP_CMD (the build's tool, under an emulator for a
+-- cross build);
 -- then quorlen_check() opens QUORLEN_FILE, waits for the diagnostics and
 -- writes them, one a line ("line:column code message"), to QUORLEN_OUT.
 local cmd = vim.fn.json_decode(os.getenv("QUORLEN_LSP_CMD"))

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Runs Neovim headless with the README's configuration on a copy of
-examples/typos.cfg and checks that it received the lint's diagnostics.
+"""Runs Neovim headless with the configuration of docs/editors.md on a copy
+of examples/typos.cfg and checks that it received the lint's diagnostics.
 
     lsp_neovim.py SOURCE_DIR TOOL [EMULATOR...]
 
@@ -28,7 +28,7 @@ def main(argv):
                 for f in json.loads(lint.stdout)["findings"]}
     with tempfile.TemporaryDirectory() as home:
         out = os.path.join(home, "diagnostics.txt")
-        # The README's configuration takes .cfg files below a camera folder.
+        # That configuration takes .cfg files below a camera folder.
         os.mkdir(os.path.join(home, "camera"))
         copy = os.path.join(home, "camera", "typos.cfg")
         shutil.copyfile(path, copy)

@@ -1,7 +1,7 @@
 // Every lint rule: its code, its level and one line saying what it finds.
-// Codes never change meaning; the README's table is checked against this
-// one.  A rule is named at its call site by its id, so a code that does not
-// exist cannot be written there.
+// Codes never change meaning; the table of docs/lint-codes.md is checked
+// against this one.  A rule is named at its call site by its id, so a code
+// that does not exist cannot be written there.
 #ifndef QUORLEN_RULES_H
 #define QUORLEN_RULES_H
 
