@@ -8,23 +8,12 @@
 
 #include "char_class.h"
 #include "quorlen_config_parser.h"
+#include "setup_tables.h"
 
 namespace quorlen {
 
 struct field;
 
-// {name, code, length of name} rows ending with {nullptr, 0, 0}.
-struct code_row {
-  const char* name;
-  std::uint32_t code;
-  std::size_t length;
-};
-
-extern const code_row section_codes[];
-extern const code_row register_key_codes[];
-
-constexpr std::uint32_t CAMERA_SECTION = QUORLEN_SECTION_CAMERA;
-constexpr std::uint32_t CONTROL_SECTION = QUORLEN_SECTION_CONTROL;
 constexpr std::uint32_t ENTRY_GROWTH = 100;  // entries grows by 100 elements
 
 // Whether two names are equal: the names of a table mostly differ in their
@@ -69,14 +58,6 @@ inline std::uint32_t lookup_code(const code_row* table, const char* key,
   } while (row != from);
   return 0;
 }
-
-// The white-space table may be passed by a caller that reads many values.
-std::int32_t parse_int32(const char* text,
-                         space_class is_space = space_class());
-std::int64_t parse_int64(const char* text,
-                         space_class is_space = space_class());
-void parse_value_list(register_entry* entry, const char* text,
-                      space_class is_space = space_class());
 
 // What the handler keeps for one parse besides the record itself.
 struct setup_context {
