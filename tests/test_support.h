@@ -13,6 +13,7 @@
 #include "parser/line_parser.h"
 #include "parser/line_sources.h"
 #include "quorlen_config_parser.h"
+#include "quorlen_core.h"
 
 namespace quorlen_test {
 
@@ -69,16 +70,6 @@ class temp_file {
   std::string path_;
 };
 
-// Releases what a parse stored, as a caller must.
-inline void release(camera_setup& setup) {
-  for (std::uint32_t i = 0; i < setup.control_count; ++i) {
-    std::free(setup.controls[i].code);
-  }
-  std::free(setup.controls);
-  std::free(setup.entries);
-  setup = camera_setup{};
-}
-
 // Every field of the record as text, for comparing two records.
 inline std::string describe(const camera_setup& s) {
   std::string out =
@@ -109,7 +100,7 @@ inline std::string describe(const camera_setup& s) {
 struct owned_setup {
   camera_setup s{};
   owned_setup() = default;
-  ~owned_setup() { release(s); }
+  ~owned_setup() { quorlen::release_setup(s); }
   owned_setup(const owned_setup&) = delete;
   owned_setup& operator=(const owned_setup&) = delete;
 };

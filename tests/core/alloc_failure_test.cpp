@@ -175,7 +175,7 @@ void sweep(bool persistent, bool prefilled) {
       EXPECT_GE(s.entry_count + 1, full.entries);
       EXPECT_GE(s.control_count + 1, full.controls);
     }
-    quorlen_test::release(s);
+    quorlen::release_setup(s);
     alloc.tracking = false;
     EXPECT_EQ(alloc.live, 0) << "leaked allocations";
     alloc.live = 0;

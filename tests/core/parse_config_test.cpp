@@ -186,7 +186,7 @@ TEST(parse_config, parses_into_separate_records_on_several_threads) {
       ASSERT_EQ(r.entries[i].values[1], n * 3);
       ASSERT_EQ(r.entries[i].values[2], n % 10);
     }
-    quorlen_test::release(r);
+    quorlen::release_setup(r);
   }
 }
 

@@ -13,7 +13,7 @@
 #include "fuzz_support.h"
 #include "input/load.h"
 #include "diff/record_diff.h"
-#include "setup/fields.h"
+#include "quorlen_core.h"
 
 namespace {
 

@@ -40,7 +40,7 @@ struct meaning {
   std::map<int, std::string> sections;  // a header read as this section
   std::map<int, std::size_t> cuts;      // a pair's value ends at this column
 
-  quorlen::setup_context setup{nullptr};
+  quorlen::setup_watch setup{nullptr};
   quorlen::line_facts facts{};
   std::string key, section;  // in force from a fixed line on
   bool renaming = false, resectioning = false;
@@ -85,12 +85,12 @@ struct meaning {
       }
     }
     if (m.renaming && name != nullptr) name = m.key.c_str();
-    return quorlen::setup_handler(&m.setup, section, name, value);
+    return m.setup.event(section, name, value);
   }
 };
 
 int parse_meaning(const std::string& bytes, meaning& m, camera_setup& s) {
-  m.setup = quorlen::setup_context(&s);
+  m.setup = quorlen::setup_watch(&s);
   quorlen::parse_observer observer{[](void*, const quorlen::fault&) {}, &m,
                                    meaning::line};
   return quorlen::parse_bytes(bytes.data(), bytes.size(), meaning::handle, &m,
@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   {
     camera_setup s{};
     found = quorlen_tool::lint_bytes(bytes, &s).findings;
-    release(s);
+    quorlen::release_setup(s);
   }
   const std::vector<finding> before = found;
   const quorlen_tool::fix_outcome out =
@@ -173,17 +173,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
 
   camera_setup fixed{}, meant{};
-  quorlen::setup_context context(&fixed);
+  quorlen::setup_watch context(&fixed);
   const int fixed_result =
       quorlen::parse_bytes(out.fixed.bytes.data(), out.fixed.bytes.size(),
-                           quorlen::setup_handler, &context);
+                           quorlen::setup_watch::handle, &context);
   const int meant_result = parse_meaning(read, m, meant);
   check(fixed_result == meant_result,
         "the faulty lines changed otherwise than the fixes say");
   check(same_setup(fixed, meant),
         "the record changed otherwise than the fixes say");
-  release(fixed);
-  release(meant);
+  quorlen::release_setup(fixed);
+  quorlen::release_setup(meant);
 
   // Linted again: each fixed finding gone, and nothing new.
   auto left = counted(before);
@@ -193,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   camera_setup again{};
   const std::vector<finding> after =
       quorlen_tool::lint_bytes(out.fixed.bytes, &again).findings;
-  release(again);
+  quorlen::release_setup(again);
   for (const finding& f : after) {
     check(--left[{f.code, f.line}] >= 0,
           "a fixed finding is still there, or a new one came");

@@ -8,16 +8,15 @@
 #include <cstring>
 #include <string>
 
-#include "parser/line_sources.h"
+#include "quorlen_core.h"
 #include "record/record_compare.h"
-#include "setup/setup_internal.h"
 #include "test_support.h"
 
 namespace quorlen_fuzz {
 
 // Passes each event on to the setup handler and appends it to a log.
 struct logging_context {
-  quorlen::setup_context setup;
+  quorlen::setup_watch setup;
   std::string log;
 
   static int handle(void* user, const char* section, const char* name,
@@ -29,7 +28,7 @@ struct logging_context {
     self->log += '\x1f';
     self->log += value != nullptr ? value : "<null>";
     self->log += '\x1e';
-    return quorlen::setup_handler(&self->setup, section, name, value);
+    return self->setup.event(section, name, value);
   }
 };
 
@@ -64,8 +63,6 @@ inline void check_consistent(const camera_setup& s) {
     if (c.code != nullptr) (void)std::strlen(c.code);
   }
 }
-
-using quorlen_test::release;
 
 // Parses text (NUL-terminated) into the record through memory.
 inline int parse_from_text(const char* text, logging_context& context) {

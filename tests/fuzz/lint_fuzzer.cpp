@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::string bytes(reinterpret_cast<const char*>(data), size);
 
   camera_setup plain{};
-  logging_context alone{quorlen::setup_context(&plain), {}};
+  logging_context alone{quorlen::setup_watch(&plain), {}};
   const int expected = parse_from_stream(bytes.data(), bytes.size(), alone);
   if (expected == -2) return 0;  // no stream could be made
 
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           "finding without its span");
     check(quorlen_tool::find_rule(f.code) != nullptr, "finding without a rule");
   }
-  release(plain);
-  release(watched);
+  quorlen::release_setup(plain);
+  quorlen::release_setup(watched);
   return 0;
 }

@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const std::string text = bytes.substr(0, bytes.find('\0'));
 
   camera_setup a{}, b{};
-  logging_context from_text{quorlen::setup_context(&a), {}};
-  logging_context from_stream{quorlen::setup_context(&b), {}};
+  logging_context from_text{quorlen::setup_watch(&a), {}};
+  logging_context from_stream{quorlen::setup_watch(&b), {}};
   int r1 = parse_from_text(text.c_str(), from_text);
   int r2 = parse_from_stream(text.data(), text.size(), from_stream);
   if (r2 != -2) {
@@ -50,22 +50,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   check_consistent(a);
 
   camera_setup f{};
-  logging_context from_file{quorlen::setup_context(&f), {}};
+  logging_context from_file{quorlen::setup_watch(&f), {}};
   int r4 = quorlen::parse_path(scratch_path(text), logging_context::handle,
                                &from_file);
   check(r1 == r4, "text and file results differ");
   check(from_text.log == from_file.log, "text and file events differ");
   check(same_setup(a, f), "text and file records differ");
-  release(a);
-  release(b);
-  release(f);
+  quorlen::release_setup(a);
+  quorlen::release_setup(b);
+  quorlen::release_setup(f);
 
   // The raw bytes, NULs and all, through a stream.
   camera_setup c{};
-  logging_context raw{quorlen::setup_context(&c), {}};
+  logging_context raw{quorlen::setup_watch(&c), {}};
   int r3 = parse_from_stream(bytes.data(), bytes.size(), raw);
   check(r3 >= -2, "unexpected result from a stream");
   check_consistent(c);
-  release(c);
+  quorlen::release_setup(c);
   return 0;
 }

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   using namespace quorlen_fuzz;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   camera_setup parsed{};
-  logging_context from_input{quorlen::setup_context(&parsed), {}};
+  logging_context from_input{quorlen::setup_watch(&parsed), {}};
   if (parse_from_stream(bytes.data(), bytes.size(), from_input) == -2) return 0;
 
   std::string text;
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     check(false, "writing refused a record that a parse produced");
   }
   camera_setup again{};
-  logging_context from_text{quorlen::setup_context(&again), {}};
+  logging_context from_text{quorlen::setup_watch(&again), {}};
   check(parse_from_text(text.c_str(), from_text) == 0,
         "the written file is faulty");
   check(same_setup(parsed, again), "the written file reads back differently");
@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
           "an entry of the JSON document reads back differently");
   }
 
-  release(parsed);
-  release(again);
-  quorlen_tool::free_setup(from_json);
+  quorlen::release_setup(parsed);
+  quorlen::release_setup(again);
+  quorlen::release_setup(from_json);
   return 0;
 }

@@ -16,7 +16,7 @@
 #include "lint/lint.h"
 #include "input/number_reading.h"
 #include "record/record_json.h"
-#include "setup/fields.h"
+#include "quorlen_core.h"
 
 namespace {
 
@@ -28,17 +28,17 @@ struct parsed {
   camera_setup s{};
   std::vector<int> faults = std::vector<int>(8, 0);
   explicit parsed(const std::string& bytes) {
-    quorlen::setup_context context(&s);
+    quorlen::setup_watch context(&s);
     quorlen::parse_observer observer{
         [](void* counts, const quorlen::fault& f) {
           ++(*static_cast<std::vector<int>*>(
               counts))[static_cast<std::size_t>(f.kind)];
         },
         &faults};
-    quorlen::parse_bytes(bytes.data(), bytes.size(), quorlen::setup_handler,
+    quorlen::parse_bytes(bytes.data(), bytes.size(), quorlen::setup_watch::handle,
                          &context, &observer);
   }
-  ~parsed() { release(s); }
+  ~parsed() { quorlen::release_setup(s); }
 };
 
 std::vector<const field*> keys() {

@@ -18,18 +18,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   second = second.substr(0, second.find('\0'));
 
   camera_setup joint{};
-  logging_context one{quorlen::setup_context(&joint), {}};
+  logging_context one{quorlen::setup_watch(&joint), {}};
   int r1 = parse_from_text(first.c_str(), one);
   const std::uint32_t entries = joint.entry_count;
   const std::uint32_t controls = joint.control_count;
-  logging_context two{quorlen::setup_context(&joint), {}};
+  logging_context two{quorlen::setup_watch(&joint), {}};
   int r2 = parse_from_text(second.c_str(), two);
   check(r1 >= 0 && r2 >= 0, "negative result");
   check_consistent(joint);
 
   // The second parse appends exactly what it would store on its own.
   camera_setup alone{};
-  logging_context solo{quorlen::setup_context(&alone), {}};
+  logging_context solo{quorlen::setup_watch(&alone), {}};
   check(parse_from_text(second.c_str(), solo) == r2, "second result differs");
   check(joint.entry_count == entries + alone.entry_count, "entries appended");
   check(joint.control_count == controls + alone.control_count,
@@ -42,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
               std::memcmp(x.values, y.values, sizeof x.values) == 0,
           "appended entry differs");
   }
-  release(alone);
-  release(joint);
+  quorlen::release_setup(alone);
+  quorlen::release_setup(joint);
 
   // Without a record every event is refused; the result is still a line.
-  logging_context none{quorlen::setup_context(nullptr), {}};
+  logging_context none{quorlen::setup_watch(nullptr), {}};
   int r3 = parse_from_text(first.c_str(), none);
   check(r3 >= 0, "negative result without a record");
   check(none.log.empty() || r3 > 0, "refused events left no fault");

@@ -13,7 +13,7 @@
 #include "lint/fixes.h"
 #include "input/number_reading.h"
 #include "record/record_json.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 #include "test_support.h"
 
 namespace {

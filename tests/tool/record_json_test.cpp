@@ -71,7 +71,7 @@ void expect_reads_back(const camera_setup& setup, const std::string& text) {
   for (std::uint32_t i = 0; i < setup.entry_count; ++i) {
     EXPECT_TRUE(entries.same(i, setup.entries[i]));
   }
-  quorlen_tool::free_setup(back);
+  quorlen::release_setup(back);
 }
 
 TEST(record_json, reads_back_field_by_field) {
@@ -86,7 +86,7 @@ TEST(record_json, reads_back_field_by_field) {
     const std::string text = quorlen_tool::json_document(file, true, setup);
     expect_same(setup, json::parse(text));
     expect_reads_back(setup, text);
-    quorlen_tool::free_setup(setup);
+    quorlen::release_setup(setup);
     EXPECT_EQ(setup.entries, nullptr);
     EXPECT_EQ(setup.control_count, 0u);
   }
@@ -102,7 +102,7 @@ TEST(record_json, extreme_numbers_survive_the_round_trip) {
   const std::string text = quorlen_tool::json_document("x", true, setup);
   expect_same(setup, json::parse(text));
   expect_reads_back(setup, text);
-  quorlen_tool::free_setup(setup);
+  quorlen::release_setup(setup);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ std::string format_message(const std::string& document) {
   } catch (const quorlen_tool::unwritable& e) {
     message = e.what();
   }
-  quorlen_tool::free_setup(setup);
+  quorlen::release_setup(setup);
   return message;
 }
 

@@ -2,7 +2,7 @@
 // document or from a configuration file as it is.
 #include <new>
 
-#include "char_class.h"
+#include "quorlen_core.h"
 #include "input/diagnostics.h"
 #include "input/load.h"
 #include "record/record_json.h"

@@ -72,10 +72,10 @@ std::vector<finding> lint_all(const input& in, const source_map& map) {
   try {
     outcome = lint_bytes(in.bytes, &setup, lean);
   } catch (...) {
-    free_setup(setup);
+    quorlen::release_setup(setup);
     throw;
   }
-  free_setup(setup);
+  quorlen::release_setup(setup);
   return std::move(outcome.findings);
 }
 

@@ -6,7 +6,7 @@
 #include "lint/lint_context.h"
 #include "input/myers.h"
 #include "record/record_compare.h"
-#include "setup/fields.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

@@ -6,11 +6,10 @@
 #include "input/diagnostics.h"
 #include "edit/edit_layout.h"
 #include "edit/edit_locate.h"
-#include "parser/line_parser.h"
+#include "quorlen_core.h"
 #include "record/record_compare.h"
 #include "record/record_json.h"
 #include "record/record_text.h"
-#include "setup/setup_internal.h"
 
 namespace quorlen_tool {
 

@@ -11,7 +11,7 @@
 
 #include "edit/edit_locate.h"
 #include "lint/lint.h"
-#include "setup/fields.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

@@ -8,9 +8,8 @@
 
 #include "input/diagnostics.h"
 #include "input/load.h"
-#include "parser/line_sources.h"
+#include "quorlen_core.h"
 #include "record/record_json.h"
-#include "setup/setup_internal.h"
 
 namespace quorlen_tool {
 
@@ -19,7 +18,7 @@ namespace quorlen_tool {
 // offsets in the file.
 class map_builder {
  public:
-  explicit map_builder(file_map& map) : map_(map), context_(&map.record_) {}
+  explicit map_builder(file_map& map) : map_(map), setup_(&map.record_) {}
 
   void run() {
     quorlen::parse_observer observer{on_fault, this, on_line};
@@ -51,8 +50,7 @@ class map_builder {
   static int on_event(void* self, const char* section, const char* name,
                       const char* value) {
     auto* b = static_cast<map_builder*>(self);
-    const int accepted =
-        quorlen::setup_handler(&b->context_, section, name, value);
+    const int accepted = b->setup_.event(section, name, value);
     try {
       b->event(section, name, value);
     } catch (...) {
@@ -64,10 +62,10 @@ class map_builder {
   void event(const char* section, const char* name, const char* value) {
     if (name == nullptr && value == nullptr) {
       const std::uint32_t code =
-          quorlen::lookup_code(quorlen::section_codes, section);
+          quorlen::code_of(quorlen::section_codes, section);
       current_ = no_section;
       int control = -1;
-      if (code == quorlen::CONTROL_SECTION && context_.control_open) {
+      if (code == quorlen::CONTROL_SECTION && setup_.control_open()) {
         control = static_cast<int>(map_.record_.control_count) - 1;
       } else if (code != quorlen::CAMERA_SECTION) {
         return;
@@ -126,7 +124,7 @@ class map_builder {
 
   static constexpr std::size_t no_section = static_cast<std::size_t>(-1);
   file_map& map_;
-  quorlen::setup_context context_;
+  quorlen::setup_watch setup_;
   quorlen::line_facts facts_{};
   source_map::piece piece_{};  // of the line being read
   int line_ = 0;
@@ -138,12 +136,12 @@ file_map::file_map(const std::string& bytes) : bytes_(bytes), lines_(bytes) {
   try {
     map_builder(*this).run();
   } catch (...) {
-    free_setup(record_);
+    quorlen::release_setup(record_);
     throw;
   }
 }
 
-file_map::~file_map() { free_setup(record_); }
+file_map::~file_map() { quorlen::release_setup(record_); }
 
 std::size_t file_map::line_begin(int library_line) const {
   return lines_.line_offset(lines_.editor_line(library_line));

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "parser/line_parser.h"
+#include "quorlen_core.h"
 #include "quorlen_config_parser.h"
 #include "input/source_map.h"
 

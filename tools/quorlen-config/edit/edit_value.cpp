@@ -9,7 +9,7 @@
 #include "input/diagnostics.h"
 #include "input/field_range.h"
 #include "input/number_reading.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

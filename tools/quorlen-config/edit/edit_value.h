@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "setup/fields.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "char_class.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

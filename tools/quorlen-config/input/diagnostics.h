@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "parser/line_parser.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

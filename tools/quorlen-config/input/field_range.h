@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "setup/fields.h"
+#include "quorlen_core.h"
 
 namespace quorlen {
 

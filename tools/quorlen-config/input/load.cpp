@@ -4,8 +4,7 @@
 #include <new>
 
 #include "input/diagnostics.h"
-#include "parser/line_sources.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 #include "input/source_map.h"
 
 namespace quorlen_tool {
@@ -16,7 +15,10 @@ namespace {
 class watch {
  public:
   watch(const source_map& map, entries_go where, loaded_file& file)
-      : map_(map), where_(where), file_(file), context_(&file.record) {}
+      : map_(map),
+        file_(file),
+        setup_(&file.record, where == entries_go::list ? entry : nullptr, this,
+               where == entries_go::record) {}
 
   static int handle(void* self, const char* section, const char* name,
                     const char* value) {
@@ -32,28 +34,18 @@ class watch {
   }
 
   // A record whose entries went elsewhere has none.
-  void finish() {
-    if (where_ == entries_go::record) return;
-    std::free(file_.record.entries);
-    file_.record.entries = nullptr;
-    file_.record.entry_count = 0;
-  }
+  void finish() { setup_.finish(); }
 
  private:
   // The engine is built without exceptions, so none may cross it: a
   // failure is kept and raised once the parse is over.
   int event(const char* section, const char* name, const char* value) {
     camera_setup& record = file_.record;
-    const std::uint32_t entries = record.entry_count;
     const std::uint32_t controls = record.control_count;
-    const int accepted =
-        quorlen::setup_handler(&context_, section, name, value);
+    const int accepted = setup_.event(section, name, value);
     try {
       if (record.control_count > controls) {
         file_.control_lines.push_back(map_.editor_line(library_line_));
-      }
-      if (record.entry_count > entries && where_ != entries_go::record) {
-        taken(record);
       }
     } catch (const std::bad_alloc&) {
       failed_ = true;
@@ -61,15 +53,14 @@ class watch {
     return accepted;
   }
 
-  // The record keeps one element: each new entry takes the second place,
-  // which the first allocation always has room for, so that the array
-  // never grows.
-  void taken(camera_setup& record) {
-    if (where_ == entries_go::list) {
-      file_.entries.add(record.entries[record.entry_count - 1],
-                        map_.editor_line(library_line_));
+  // Each entry goes to the compact list with its line.
+  static void entry(void* self, const register_entry& e) {
+    auto* w = static_cast<watch*>(self);
+    try {
+      w->file_.entries.add(e, w->map_.editor_line(w->library_line_));
+    } catch (const std::bad_alloc&) {
+      w->failed_ = true;
     }
-    if (record.entry_count == 2) record.entry_count = 1;
   }
 
   void note(const quorlen::fault& f) {
@@ -86,9 +77,8 @@ class watch {
   }
 
   const source_map& map_;
-  entries_go where_;
   loaded_file& file_;
-  quorlen::setup_context context_;
+  quorlen::setup_watch setup_;
   int library_line_ = 0;
   std::size_t start_ = 0;  // the line's text after its white space
 
@@ -106,7 +96,7 @@ int parse_bytes(std::string_view bytes, quorlen::entry_handler handler,
   return result;
 }
 
-loaded_file::~loaded_file() { free_setup(record); }
+loaded_file::~loaded_file() { quorlen::release_setup(record); }
 
 void load(std::string_view bytes, entries_go where, loaded_file& file) {
   const source_map map(bytes);

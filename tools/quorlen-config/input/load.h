@@ -9,21 +9,10 @@
 #include <vector>
 
 #include "input/entry_list.h"
-#include "parser/line_parser.h"
 #include "quorlen_config_parser.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
-
-// Releases what a parse stored in the record, and clears it.
-inline void free_setup(camera_setup& setup) {
-  for (std::uint32_t i = 0; i < setup.control_count; ++i) {
-    std::free(setup.controls[i].code);
-  }
-  std::free(setup.controls);
-  std::free(setup.entries);
-  setup = camera_setup{};
-}
-
 
 // A faulty line.
 struct fault_note {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "setup/number_scan.h"
+#include "quorlen_core.h"
 
 namespace quorlen {
 

@@ -58,10 +58,10 @@ std::vector<finding> lint_of(const std::string& bytes) {
   lean.keep_entries = false;
   try {
     lint_outcome outcome = lint_bytes(bytes, &setup, lean);
-    free_setup(setup);
+    quorlen::release_setup(setup);
     return std::move(outcome.findings);
   } catch (...) {
-    free_setup(setup);
+    quorlen::release_setup(setup);
     throw;
   }
 }

@@ -10,7 +10,7 @@
 #include "lint/lint_context.h"
 #include "input/load.h"
 #include "input/number_reading.h"
-#include "parser/line_sources.h"
+#include "quorlen_core.h"
 #include "lint/suppressions.h"
 
 namespace quorlen_tool {
@@ -40,7 +40,7 @@ class linter {
         own_map_(options.map == nullptr ? std::make_unique<source_map>(bytes)
                                         : nullptr),
         map_(options.map != nullptr ? *options.map : *own_map_),
-        ctx_(map_, record),
+        ctx_(map_, record, options.keep_entries),
         options_(options) {
     families_.push_back(line_rules());
     families_.push_back(section_rules());
@@ -56,7 +56,7 @@ class linter {
     lint_outcome outcome;
     outcome.result = parse_bytes(bytes_, on_event, this, &observer);
     failure_.rethrow();
-    if (!options_.keep_entries) drop_entries();
+    ctx_.setup.finish();
     for (auto& family : families_) family->section_end(ctx_);
     for (auto& family : families_) family->finish(ctx_);
     outcome.findings = kept_findings();
@@ -94,19 +94,17 @@ class linter {
   static int on_event(void* self, const char* section, const char* name,
                       const char* value) {
     auto* lint = static_cast<linter*>(self);
-    const int accepted =
-        quorlen::setup_handler(&lint->ctx_.setup, section, name, value);
+    const int accepted = lint->ctx_.setup.event(section, name, value);
     const bool starts = name == nullptr && value == nullptr;
     if (accepted != 0 || starts) {
       lint->failure_.run([&] { lint->event(section, name, value); });
     }
-    lint->keep_one_entry();
     return accepted;
   }
 
   void event(const char* section, const char* name, const char* value) {
     const std::uint32_t code =
-        quorlen::lookup_code(quorlen::section_codes, section);
+        quorlen::code_of(quorlen::section_codes, section);
     if (name == nullptr && value == nullptr) return start(section, code);
     if (name == nullptr) {
       const block_event ev{section, code, block_marker_};
@@ -120,7 +118,7 @@ class linter {
   void start(const char* section, std::uint32_t code) {
     for (auto& family : families_) family->section_end(ctx_);
     const bool control =
-        code == quorlen::CONTROL_SECTION && ctx_.setup.control_open;
+        code == quorlen::CONTROL_SECTION && ctx_.setup.control_open();
     ctx_.control =
         control ? static_cast<int>(ctx_.record->control_count - 1) : -1;
     const section_event ev{
@@ -143,20 +141,6 @@ class linter {
     }
     if (ev.row != nullptr) ev.changes = takes_count(*ev.row, value);
     return ev;
-  }
-
-  // Without keep_entries the record holds one entry: each new one takes the
-  // second place, which the first allocation always has room for, once the
-  // rules have seen it.
-  void keep_one_entry() {
-    if (!options_.keep_entries && ctx_.record->entry_count == 2) {
-      ctx_.record->entry_count = 1;
-    }
-  }
-  void drop_entries() {
-    std::free(ctx_.record->entries);
-    ctx_.record->entries = nullptr;
-    ctx_.record->entry_count = 0;
   }
 
   // In file order, less what follows from another finding and what the

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "parser/line_sources.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 
@@ -108,7 +108,7 @@ bool lint_context::known_key(std::uint32_t code, const char* name) {
     return quorlen::find_field(code, name) != nullptr;
   }
   return code != 0 &&
-         quorlen::lookup_code(quorlen::register_key_codes, name) != 0;
+         quorlen::code_of(quorlen::register_key_codes, name) != 0;
 }
 
 std::string lines_text(int count) {

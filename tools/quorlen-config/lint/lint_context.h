@@ -11,9 +11,7 @@
 
 #include "input/diagnostics.h"
 #include "lint/lint.h"
-#include "parser/line_parser.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 #include "input/source_map.h"
 
 namespace quorlen_tool {
@@ -31,8 +29,13 @@ struct span {
 
 class lint_context {
  public:
-  lint_context(const source_map& source, camera_setup* filled)
-      : map(source), record(filled), setup(filled) {}
+  // Without keep_entries, each register entry leaves the record once the
+  // rules have seen it (as entry).
+  lint_context(const source_map& source, camera_setup* filled,
+               bool keep_entries)
+      : map(source), record(filled), setup(filled, took, this, keep_entries) {}
+  lint_context(const lint_context&) = delete;
+  lint_context& operator=(const lint_context&) = delete;
 
   // The place of a character of the line being read.  Texts that are not
   // in the line (a continuation's kept name) stand at the line's start.
@@ -66,12 +69,18 @@ class lint_context {
 
   const source_map& map;
   camera_setup* record;
-  quorlen::setup_context setup;  // the library's handler's own
+  quorlen::setup_watch setup;    // the library's handler
+  register_entry entry{};        // the register entry filled last
   quorlen::line_facts facts{};   // the line being read
   bool seen_header = false;
   int control = -1;  // the control being filled, -1 for none
   std::vector<finding> findings;
   std::vector<std::pair<int, int>> explained;
+
+ private:
+  static void took(void* self, const register_entry& e) {
+    static_cast<lint_context*>(self)->entry = e;
+  }
 };
 
 struct section_event {

@@ -7,8 +7,7 @@
 
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 #include "input/source_map.h"
 
 namespace quorlen_lsp {

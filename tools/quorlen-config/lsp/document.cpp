@@ -33,10 +33,10 @@ const std::vector<quorlen_tool::finding>& findings_of(document& doc) {
     try {
       outcome = quorlen_tool::lint_bytes(doc.text, &record);
     } catch (...) {
-      quorlen_tool::free_setup(record);
+      quorlen::release_setup(record);
       throw;
     }
-    quorlen_tool::free_setup(record);
+    quorlen::release_setup(record);
     doc.findings = std::move(outcome.findings);
     doc.linted = true;
     doc.fixes_checked = false;

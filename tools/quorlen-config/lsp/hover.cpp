@@ -11,8 +11,7 @@
 #include "lsp/hover_values.h"
 #include "lsp/walk.h"
 #include "input/number_reading.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 #include "input/source_map.h"
 
 namespace quorlen_lsp {
@@ -296,7 +295,7 @@ class line_story : public record_watch {
 
   void entry(const event_view& e) {
     const std::uint32_t key =
-        quorlen::lookup_code(quorlen::register_key_codes, e.name);
+        quorlen::code_of(quorlen::register_key_codes, e.name);
     if (key == 0) {
       head_ = "unknown key " + in_quotes(e.name) + " in section " +
               in_quotes(e.section) + " (its keys are " + register_keys(false) +

@@ -8,7 +8,7 @@
 
 #include "input/diagnostics.h"
 #include "input/number_reading.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_lsp {
 namespace hover_values {

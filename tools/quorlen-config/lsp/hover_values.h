@@ -9,7 +9,7 @@
 
 #include "input/diagnostics.h"
 #include "quorlen_config_parser.h"
-#include "setup/fields.h"
+#include "quorlen_core.h"
 
 namespace quorlen_lsp {
 namespace hover_values {

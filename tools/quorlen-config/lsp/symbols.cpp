@@ -5,7 +5,7 @@
 #include "input/diagnostics.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 #include "input/source_map.h"
 
 namespace quorlen_lsp {

@@ -4,29 +4,28 @@
 #include "lint/lint.h"
 #include "input/load.h"
 #include "record/record_json.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_lsp {
 namespace {
 
 struct walker {
-  explicit walker(record_watch& w) : watch(w), context(&record) {}
-  ~walker() { quorlen_tool::free_setup(record); }
+  explicit walker(record_watch& w) : watch(w), setup(&record) {}
+  ~walker() { quorlen::release_setup(record); }
 
   static int on_event(void* self, const char* section, const char* name,
                       const char* value) {
     auto& w = *static_cast<walker*>(self);
     const camera_setup before = w.record;
     const std::uint32_t code =
-        quorlen::lookup_code(quorlen::section_codes, section);
+        quorlen::code_of(quorlen::section_codes, section);
     const bool in_control = code == quorlen::CONTROL_SECTION &&
                             (name != nullptr || value != nullptr) &&
-                            w.context.control_open;
+                            w.setup.control_open();
     // Copied only where it is needed: most events are register lines.
     control_entry control;
     if (in_control) control = w.record.controls[w.record.control_count - 1];
-    const int accepted =
-        quorlen::setup_handler(&w.context, section, name, value);
+    const int accepted = w.setup.event(section, name, value);
     w.failure.run([&] {
       w.watch.event({w.line, section, name, value, code, accepted != 0, before,
                      w.record, in_control ? &control : nullptr});
@@ -47,7 +46,7 @@ struct walker {
 
   record_watch& watch;
   camera_setup record{};
-  quorlen::setup_context context;
+  quorlen::setup_watch setup;
   int line = 0;
   quorlen_tool::kept_failure failure;
 };

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "parser/line_parser.h"
+#include "quorlen_core.h"
 #include "quorlen_config_parser.h"
 
 namespace quorlen_lsp {

@@ -4,7 +4,7 @@
 #include "input/field_range.h"
 #include "record/json_writer.h"
 #include "quorlen_config_parser.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/fields.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

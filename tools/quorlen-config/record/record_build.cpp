@@ -5,8 +5,7 @@
 #include <new>
 
 #include "input/diagnostics.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 
@@ -74,9 +73,9 @@ std::optional<refusal> record_builder::entry(const object_read& o) {
   const std::string& section = o.texts[0];
   const std::string& key = o.texts[1];
   const std::uint32_t section_code =
-      quorlen::lookup_code(quorlen::section_codes, section.c_str());
+      quorlen::code_of(quorlen::section_codes, section.c_str());
   const std::uint32_t key_code =
-      quorlen::lookup_code(quorlen::register_key_codes, key.c_str());
+      quorlen::code_of(quorlen::register_key_codes, key.c_str());
   if (!register_family(section_code)) {
     return refusal{0, in_quotes(section) + " is no board or register section"};
   }

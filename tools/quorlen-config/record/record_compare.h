@@ -9,8 +9,7 @@
 
 #include "input/load.h"
 #include "quorlen_config_parser.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

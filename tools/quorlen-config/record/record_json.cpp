@@ -1,8 +1,7 @@
 #include "record/record_json.h"
 
 #include "input/diagnostics.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

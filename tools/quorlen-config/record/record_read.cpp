@@ -11,8 +11,7 @@
 #include "record/record_build.h"
 #include "record/record_json.h"
 #include "record/record_text.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

@@ -3,8 +3,7 @@
 // writes and what read_document takes.
 #include "input/field_range.h"
 #include "record/record_json.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

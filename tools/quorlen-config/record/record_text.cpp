@@ -7,10 +7,8 @@
 
 #include "input/diagnostics.h"
 #include "input/load.h"
-#include "parser/text_helpers.h"
+#include "quorlen_core.h"
 #include "record/record_json.h"
-#include "setup/fields.h"
-#include "setup/setup_internal.h"
 #include "input/source_map.h"
 
 namespace quorlen_tool {

@@ -202,8 +202,7 @@ class numbers final : public rule_family {
   // A board or register line: each value, a comment a continuation keeps,
   // and values past the sixteenth.
   void register_list(lint_context& ctx, const pair_event& ev) {
-    const register_entry& entry =
-        ctx.record->entries[ctx.record->entry_count - 1];
+    const register_entry& entry = ctx.entry;
     kept_comment_ = nullptr;
     bool told = false;
     const std::vector<read_piece> pieces = pieces_of(ev.value);
