@@ -14,8 +14,6 @@
 namespace quorlen {
 namespace {
 
-constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
-constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
 constexpr std::size_t BLOCK_INITIAL = 256;
 // The bytes a name copy takes at least; a line source keeps them readable
 // after a line's terminator.

@@ -12,6 +12,11 @@ constexpr int MAX_LINE = 200;    // line buffer: at most 199 characters a read
 constexpr int MAX_SECTION = 50;  // current section: at most 49 characters
 constexpr int MAX_NAME = 50;     // last name kept for continuation lines
 
+// The lines that open and close a code block, compared without regard to
+// case once a line's white space is trimmed.
+constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
+constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
+
 // Reads one line with the contract of fgets: at most size - 1 characters,
 // stops after a newline (kept), always terminates, null at end of input.
 using line_reader = char* (*)(char* buffer, int size, void* stream);

@@ -7,11 +7,12 @@
 
 #include "input/diagnostics.h"
 #include "input/load.h"
+#include "input/source_map.h"
+#include "parser/line_parser.h"
 #include "parser/text_helpers.h"
 #include "record/record_json.h"
 #include "setup/fields.h"
 #include "setup/setup_internal.h"
-#include "input/source_map.h"
 
 namespace quorlen_tool {
 
@@ -19,9 +20,6 @@ namespace {
 
 using quorlen::field;
 using quorlen::field_kind;
-
-constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
-constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
 
 // Whether the engine's value scan over this text stops before its end, at
 // an inline comment.
@@ -203,7 +201,7 @@ class writer {
     if (!text.empty() && text.back() != '\n') {
       throw unwritable(path, "a code block's text ends with a line end");
     }
-    out_ += BLOCK_START;
+    out_ += quorlen::BLOCK_START;
     out_ += '\n';
     while (!text.empty()) {
       const std::size_t end = text.find('\n');
@@ -213,7 +211,7 @@ class writer {
       out_.append(one);
       if (one.size() < LINE_ROOM) out_ += '\n';
     }
-    out_ += BLOCK_END;
+    out_ += quorlen::BLOCK_END;
     out_ += '\n';
   }
 
@@ -228,7 +226,7 @@ class writer {
     std::size_t first = 0;
     while (first < one.size() && is_blank(one[first])) ++first;
     const std::string rest(one.substr(first));
-    if (strcasecmp(rest.c_str(), BLOCK_END) == 0) {
+    if (strcasecmp(rest.c_str(), quorlen::BLOCK_END) == 0) {
       throw unwritable(path, "a code line is the end marker");
     }
     std::string probe = rest + '\0';
