@@ -4,6 +4,7 @@
 #include "input/field_range.h"
 #include "record/json_writer.h"
 #include "quorlen_config_parser.h"
+#include "setup/fields.h"
 #include "setup/setup_internal.h"
 
 namespace quorlen_tool {
@@ -105,7 +106,7 @@ std::optional<std::string> bytes_of(const std::string& text,
 }
 
 bool register_family(std::uint32_t code) {
-  const std::uint32_t family = code & 0xFF000000u;
+  const std::uint32_t family = quorlen::section_family(code);
   return family == QUORLEN_SECTION_BOARD || family == QUORLEN_SECTION_REGISTER;
 }
 

@@ -158,7 +158,7 @@ class writer {
              const std::string& path) {
     const char* section = section_name(type & 0xFFFF0000u);
     const char* key = register_key_name(type & 0xFFFFu);
-    const std::uint32_t family = type & 0xFF000000u;
+    const std::uint32_t family = quorlen::section_family(type);
     if (section == nullptr || family == QUORLEN_SECTION_CAMERA ||
         family == QUORLEN_SECTION_CONTROL) {
       throw unwritable(path + ".section",
