@@ -8,7 +8,8 @@
 
 namespace quorlen {
 
-constexpr int MAX_LINE = 200;    // line buffer: at most 199 characters a read
+constexpr int MAX_LINE = 200;            // line buffer, its terminator included
+constexpr int LINE_ROOM = MAX_LINE - 1;  // the characters one read takes
 constexpr int MAX_SECTION = 50;  // current section: at most 49 characters
 constexpr int MAX_NAME = 50;     // last name kept for continuation lines
 

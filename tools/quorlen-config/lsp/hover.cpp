@@ -120,8 +120,10 @@ class line_story : public record_watch {
     if (target_ <= pieces_.pieces() && (p.line != target_ || p.column0 != 0)) {
       out += "\nThe library counts this as its line " +
              std::to_string(target_) +
-             (p.column0 != 0 ? ": a line over 199 characters is read in pieces"
-                             : "");
+             (p.column0 != 0
+                  ? ": a line over " + std::to_string(quorlen_tool::LINE_ROOM) +
+                        " characters is read in pieces"
+                  : std::string());
     }
     return out;
   }

@@ -47,7 +47,8 @@ class writer {
  private:
   void line(const std::string& text, const std::string& path) {
     if (text.size() > LINE_ROOM) {
-      throw unwritable(path, "the line it needs is longer than 199 characters");
+      throw unwritable(path, "the line it needs is longer than " +
+                                 std::to_string(LINE_ROOM) + " characters");
     }
     out_ += text;
     out_ += '\n';
@@ -194,7 +195,7 @@ class writer {
     }
   }
 
-  // Each line of the block verbatim; a line of exactly 199 characters is
+  // Each line of the block verbatim; a line of exactly LINE_ROOM characters is
   // what one read takes, so the next one follows it without a line end.
   void code_block(const char* code, const std::string& path) {
     std::string_view text(code);
@@ -217,7 +218,8 @@ class writer {
 
   static void code_line(std::string_view one, const std::string& path) {
     if (one.size() > LINE_ROOM) {
-      throw unwritable(path, "a code line is longer than 199 characters");
+      throw unwritable(path, "a code line is longer than " +
+                                 std::to_string(LINE_ROOM) + " characters");
     }
     if (!one.empty() && is_blank(one.back())) {
       throw unwritable(path,
