@@ -122,7 +122,8 @@ class engine {
       return name_value(start);
     }
     if (first == '\0') return note(line_kind::blank, start);
-    if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
+    // Not blank: its second byte is there to read, the terminator at least.
+    if (starts_comment(std::string_view(start, 2))) {
       return note(line_kind::comment, start);
     }
     if (last_name_[0] != '\0' && start > line_) {

@@ -5,6 +5,7 @@
 #define QUORLEN_LINE_PARSER_H
 
 #include <cstddef>
+#include <string_view>
 
 namespace quorlen {
 
@@ -17,6 +18,15 @@ constexpr int MAX_NAME = 50;     // last name kept for continuation lines
 // case once a line's white space is trimmed.
 constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
 constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
+
+// Whether a line is a comment, given its text from the first character after
+// white space: ';', '#' or "//".  (An inline comment is another matter: only
+// ';' and "//" after a blank start one.)
+constexpr bool starts_comment(std::string_view text) {
+  return !text.empty() &&
+         (text[0] == ';' || text[0] == '#' ||
+          (text[0] == '/' && text.size() > 1 && text[1] == '/'));
+}
 
 // Reads one line with the contract of fgets: at most size - 1 characters,
 // stops after a newline (kept), always terminates, null at end of input.

@@ -224,7 +224,7 @@ std::string no_spelling(bool too_long, const std::string& value) {
     return "the line would be longer than the " + std::to_string(LINE_ROOM) +
            " characters the library reads at a time";
   }
-  if (starts_like_comment(value)) {
+  if (quorlen::starts_comment(value)) {
     return "a value that starts like a comment (';', '#' or '//') cannot "
            "stand on this line";
   }

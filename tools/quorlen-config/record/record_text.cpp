@@ -27,11 +27,6 @@ bool cut_by_comment(std::string text) {
   return *quorlen::find_stop_char(&text[0], quorlen::stop_set::none) != '\0';
 }
 
-bool starts_comment(std::string_view text) {
-  return !text.empty() &&
-         (text[0] == ';' || text[0] == '#' || text.substr(0, 2) == "//");
-}
-
 class writer {
  public:
   writer(const camera_setup& s, const entry_list* entries)
@@ -86,7 +81,7 @@ class writer {
     if (!cut_by_comment(std::string(text))) {
       return line(std::string(key) + " =" + std::string(text), path);
     }
-    if (starts_comment(text)) {
+    if (quorlen::starts_comment(text)) {
       throw unwritable(path,
                        "a value that starts like a comment and holds "
                        "an inline comment has no spelling");
