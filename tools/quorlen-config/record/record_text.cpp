@@ -195,7 +195,7 @@ class writer {
   void code_block(const char* code, const std::string& path) {
     std::string_view text(code);
     if (!text.empty() && text.back() != '\n') {
-      throw unwritable(path, "a code block's text ends with a line end");
+      throw unwritable(path, "a code block's text ends without a line end");
     }
     out_ += quorlen::BLOCK_START;
     out_ += '\n';
