@@ -14,8 +14,6 @@
 namespace quorlen {
 namespace {
 
-constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
-constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
 constexpr std::size_t BLOCK_INITIAL = 256;
 // The bytes a name copy takes at least; a line source keeps them readable
 // after a line's terminator.
@@ -124,7 +122,8 @@ class engine {
       return name_value(start);
     }
     if (first == '\0') return note(line_kind::blank, start);
-    if (first == ';' || first == '#' || (first == '/' && start[1] == '/')) {
+    // Not blank: its second byte is there to read, the terminator at least.
+    if (starts_comment(std::string_view(start, 2))) {
       return note(line_kind::comment, start);
     }
     if (last_name_[0] != '\0' && start > line_) {

@@ -5,12 +5,28 @@
 #define QUORLEN_LINE_PARSER_H
 
 #include <cstddef>
+#include <string_view>
 
 namespace quorlen {
 
-constexpr int MAX_LINE = 200;    // line buffer: at most 199 characters a read
+constexpr int MAX_LINE = 200;            // line buffer, its terminator included
+constexpr int LINE_ROOM = MAX_LINE - 1;  // the characters one read takes
 constexpr int MAX_SECTION = 50;  // current section: at most 49 characters
 constexpr int MAX_NAME = 50;     // last name kept for continuation lines
+
+// The lines that open and close a code block, compared without regard to
+// case once a line's white space is trimmed.
+constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
+constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
+
+// Whether a line is a comment, given its text from the first character after
+// white space: ';', '#' or "//".  (An inline comment is another matter: only
+// ';' and "//" after a blank start one.)
+constexpr bool starts_comment(std::string_view text) {
+  return !text.empty() &&
+         (text[0] == ';' || text[0] == '#' ||
+          (text[0] == '/' && text.size() > 1 && text[1] == '/'));
+}
 
 // Reads one line with the contract of fgets: at most size - 1 characters,
 // stops after a newline (kept), always terminates, null at end of input.

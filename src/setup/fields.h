@@ -12,6 +12,12 @@
 
 namespace quorlen {
 
+// A section code's family: its top byte, which every section of one kind
+// shares (the board sections, say, whatever their device and interface).
+constexpr std::uint32_t section_family(std::uint32_t code) {
+  return code & 0xFF000000u;
+}
+
 // How a key's value is stored in its member.
 enum class field_kind : unsigned char {
   int32,        // parse_int32

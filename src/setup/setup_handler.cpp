@@ -74,22 +74,22 @@ int control_event(setup_context& context, const char* name, const char* value) {
 }
 
 // Each piece is converted where it stands: the conversion stops at the ','
-// anyway.  Empty pieces do not count; a piece of only white space does.
-// Pieces after the sixteenth are counted, not stored.
-[[gnu::always_inline]] inline unsigned read_values(std::int32_t* values,
-                                                   const char* p,
-                                                   space_class is_space) {
-  unsigned count = 0;
-  for (;;) {
-    while (*p == ',') ++p;
-    if (*p == '\0') return count;
+// anyway.  Pieces after the sixteenth are counted, not stored.
+struct store_value {
+  std::int32_t* values;
+  const space_class& is_space;
+  [[gnu::always_inline]] const char* operator()(const char* p,
+                                                unsigned index) const {
     const std::int32_t value = scan::convert32(p, &p, is_space);
-    if (count < QUORLEN_MAX_VALUES) values[count] = value;
-    ++count;
-    for (; *p != ','; ++p) {
-      if (*p == '\0') return count;
-    }
+    if (index < QUORLEN_MAX_VALUES) values[index] = value;
+    return p;
   }
+};
+
+[[gnu::always_inline]] inline unsigned read_values(std::int32_t* values,
+                                                   const char* text,
+                                                   space_class is_space) {
+  return scan::for_each_piece(text, store_value{values, is_space});
 }
 
 // Every value set to 0, a store each: written as a loop, it becomes a call

@@ -1,8 +1,9 @@
 // check: every faulty line of each file, with the reason.
 #include <new>
 
-#include "input/load.h"
 #include "commands/tool.h"
+#include "input/load.h"
+#include "input/source_map.h"
 
 namespace quorlen_tool {
 
@@ -48,8 +49,9 @@ runner declare_check(CLI::App& app) {
   add_stdin_name(app, options->stdin_name);
   app.footer(
       "Each faulty line as FILE:LINE: reason, with the line below it.  Lines "
-      "are numbered as an editor counts them; after a line of more than 199 "
-      "characters the library's count runs ahead, and the message gives it "
+      "are numbered as an editor counts them; after a line of more than " +
+      std::to_string(LINE_ROOM) +
+      " characters the library's count runs ahead, and the message gives it "
       "too.\nExit status: 0 every file is clean, 1 a faulty line, 2 a file "
       "could not be read.");
   return [options] { return run_check(*options); };

@@ -198,8 +198,9 @@ std::vector<spelling> candidates_for(const file_map& map, int control,
       return rewrites(map, *last, f, value);
     }
     out.error = "the line that sets " + std::string(f.key) +
-                " is longer than 199 characters, so the library reads it "
-                "in pieces; edit it by hand";
+                " is longer than " + std::to_string(LINE_ROOM) +
+                " characters, so the library reads it in pieces; edit it by "
+                "hand";
     return {};
   }
   const section_span* span = nullptr;
@@ -219,10 +220,10 @@ std::vector<spelling> candidates_for(const file_map& map, int control,
 // Why no way of writing the value could be taken.
 std::string no_spelling(bool too_long, const std::string& value) {
   if (too_long) {
-    return "the line would be longer than the 199 characters the library "
-           "reads at a time";
+    return "the line would be longer than the " + std::to_string(LINE_ROOM) +
+           " characters the library reads at a time";
   }
-  if (starts_like_comment(value)) {
+  if (quorlen::starts_comment(value)) {
     return "a value that starts like a comment (';', '#' or '//') cannot "
            "stand on this line";
   }

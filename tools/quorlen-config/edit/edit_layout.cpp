@@ -8,6 +8,7 @@
 
 #include "input/diagnostics.h"
 #include "input/number_reading.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 
@@ -49,11 +50,6 @@ std::string pad_to(std::string_view head, std::size_t column,
 }
 
 }  // namespace
-
-bool starts_like_comment(std::string_view text) {
-  return !text.empty() &&
-         (text[0] == ';' || text[0] == '#' || text.substr(0, 2) == "//");
-}
 
 bool fits(std::string_view text) {
   std::size_t start = 0;
@@ -161,7 +157,7 @@ class rewriter {
     std::size_t rest = end;
     while (rest < text.size() && is_blank(text[rest])) ++rest;
     if (rest == end ||
-        !starts_like_comment(std::string_view(text).substr(rest)))
+        !quorlen::starts_comment(std::string_view(text).substr(rest)))
       return "";
     return text.substr(end);
   }

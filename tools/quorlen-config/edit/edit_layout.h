@@ -34,9 +34,6 @@ std::vector<spelling> insertions(const file_map& map, const section_span& span,
                                  const quorlen::field& f,
                                  const std::string& value);
 
-// Whether a text starts as a comment line does (';', '#' or "//").
-bool starts_like_comment(std::string_view text);
-
 // Every line of a text fits one read of the library.
 bool fits(std::string_view text);
 

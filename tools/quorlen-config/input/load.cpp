@@ -112,8 +112,8 @@ std::string describe(const fault_note& f) {
   std::string reason = fault_reason(as_read);
   const std::string counted = std::to_string(f.library_line);
   if (f.later_piece) {
-    reason += " (in the library's line " + counted +
-              ": it reads this line 199 characters at a time)";
+    reason += " (in the library's line " + counted + ": it reads this line " +
+              std::to_string(LINE_ROOM) + " characters at a time)";
   } else if (f.library_line != f.line) {
     reason += " (the library counts this line as " + counted + ")";
   }

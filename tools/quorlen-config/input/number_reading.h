@@ -34,32 +34,6 @@ inline number_reading read_number(const char* text) {
   return r;
 }
 
-namespace scan {
-
-// Where the piece that starts at p ends: at the next ',' or the end.
-inline const char* end_of_piece(const char* p) {
-  while (*p != ',' && *p != '\0') ++p;
-  return p;
-}
-
-// Calls piece(start, index), which returns where the number in the piece
-// ended, for each piece of a ',' separated list in order; returns how many
-// there were.  Empty pieces do not count; a piece of only white space does.
-template <class Piece>
-[[gnu::always_inline]] inline unsigned for_each_piece(const char* p,
-                                                      Piece&& piece) {
-  unsigned count = 0;
-  for (;;) {
-    while (*p == ',') ++p;
-    if (*p == '\0') return count;
-    p = piece(p, count++);
-    for (; *p != ','; ++p) {
-      if (*p == '\0') return count;
-    }
-  }
-}
-
-}  // namespace scan
 }  // namespace quorlen
 
 #endif

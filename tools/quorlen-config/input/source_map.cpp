@@ -14,8 +14,8 @@ const char* find_newline(std::string_view bytes, std::size_t from) {
 
 }  // namespace
 
-// A line of n bytes and its newline takes ceil((n + 1) / 199) reads; a last
-// line without a newline ceil(n / 199).
+// A line of n bytes and its newline takes ceil((n + 1) / LINE_ROOM) reads; a
+// last line without a newline ceil(n / LINE_ROOM).
 source_map::source_map(std::string_view bytes) : bytes_(bytes) {
   int extra = 0;
   for (std::size_t start = 0; start < bytes.size();) {

@@ -8,10 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "quorlen_core.h"
+
 namespace quorlen_tool {
 
 // What one read of the library takes at most.
-constexpr std::size_t LINE_ROOM = 199;
+constexpr std::size_t LINE_ROOM = quorlen::LINE_ROOM;
 
 class source_map {
  public:
@@ -50,7 +52,7 @@ class source_map {
   int library_line_at(std::size_t offset) const;
   // A piece's bytes as the library reads them, its line end included.
   std::string_view piece_bytes(int library_line) const;
-  // Whether the library reads the line's text in one piece: a line of 199
+  // Whether the library reads the line's text in one piece: a line of LINE_ROOM
   // characters leaves only its line end to a second read, which reads as a
   // blank line.
   bool read_whole(int line) const;

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <string>
 
+#include "input/source_map.h"
+
 namespace quorlen_tool {
 
 enum class level { info = 0, warning = 1, error = 2 };
@@ -78,6 +80,27 @@ struct rule {
   bool fixes = false;  // its findings may carry a fix
 };
 
+// A summary that names the characters one read of the library takes, put
+// together at compile time so that the table stays a constant.
+struct room_summary {
+  char text[64] = {};
+};
+constexpr room_summary with_line_room(const char* before, const char* after) {
+  room_summary out;
+  std::size_t n = 0;
+  while (*before != '\0') out.text[n++] = *before++;
+  char digits[20] = {};
+  std::size_t k = 0;
+  for (std::size_t v = LINE_ROOM; k == 0 || v != 0; v /= 10) {
+    digits[k++] = static_cast<char>('0' + v % 10);
+  }
+  while (k > 0) out.text[n++] = digits[--k];
+  while (*after != '\0') out.text[n++] = *after++;
+  return out;
+}
+inline constexpr room_summary long_line_summary =
+    with_line_room("line of ", " characters or more: read in pieces");
+
 inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
     lint_rules = {{
         {"Q001", level::error, "section header without its closing ']'",
@@ -139,8 +162,7 @@ inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
         {"Q503", level::warning,
          "'#' after a value starts no comment: kept in the text",
          rule_id::hash_in_text},
-        {"Q601", level::warning,
-         "line of 199 characters or more: read in pieces", rule_id::long_line},
+        {"Q601", level::warning, long_line_summary.text, rule_id::long_line},
         {"Q602", level::warning, "byte-order mark after line 1: read as text",
          rule_id::late_byte_order_mark, true},
         {"Q603", level::info,

@@ -6,9 +6,10 @@
 #include <utility>
 
 #include "input/diagnostics.h"
+#include "input/source_map.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
-#include "input/source_map.h"
+#include "quorlen_core.h"
 
 namespace quorlen_lsp {
 namespace {
@@ -34,13 +35,11 @@ std::size_t codes_end(std::string_view line) {
     while (i < line.size() && is_blank(line[i])) ++i;
   };
   skip_blanks();
-  if (line.substr(i, 2) == "//") {
-    i += 2;
-  } else if (i < line.size() && (line[i] == ';' || line[i] == '#')) {
-    ++i;
-  } else {
+  if (!quorlen::starts_comment(line.substr(i))) {
     return std::string_view::npos;
   }
+  // Past the mark: ';', '#' or "//".
+  i += line[i] == '/' ? std::size_t{2} : std::size_t{1};
   skip_blanks();
   for (std::string_view word : {DIRECTIVE, DISABLE}) {
     if (line.substr(i, word.size()) != word) return std::string_view::npos;

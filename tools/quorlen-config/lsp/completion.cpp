@@ -67,7 +67,7 @@ json section_items(const text_map& map, std::size_t begin, std::size_t end,
   json items = json::array();
   for (const quorlen::code_row* row = quorlen::section_codes;
        row->name != nullptr; ++row) {
-    const std::uint32_t family = row->code & 0xFF000000u;
+    const std::uint32_t family = quorlen::section_family(row->code);
     const char* what = family == quorlen::CAMERA_SECTION ? "camera fields"
                        : family == quorlen::CONTROL_SECTION
                            ? "appends one control"
@@ -86,7 +86,7 @@ json section_items(const text_map& map, std::size_t begin, std::size_t end,
 json key_items(const text_map& map, std::size_t begin, std::size_t end,
                std::uint32_t code, encoding e) {
   json items = json::array();
-  const std::uint32_t family = code & 0xFF000000u;
+  const std::uint32_t family = quorlen::section_family(code);
   const auto item = [&](const std::string& key, const std::string& detail,
                         const std::string& summary) {
     items.push_back({{"label", key},

@@ -119,8 +119,10 @@ class line_story : public record_watch {
     if (target_ <= pieces_.pieces() && (p.line != target_ || p.column0 != 0)) {
       out += "\nThe library counts this as its line " +
              std::to_string(target_) +
-             (p.column0 != 0 ? ": a line over 199 characters is read in pieces"
-                             : "");
+             (p.column0 != 0
+                  ? ": a line over " + std::to_string(quorlen_tool::LINE_ROOM) +
+                        " characters is read in pieces"
+                  : std::string());
     }
     return out;
   }
@@ -141,7 +143,7 @@ class line_story : public record_watch {
       return;
     }
     head_ = "section " + name + ", code " + code_hex(e.code);
-    const std::uint32_t family = e.code & 0xFF000000u;
+    const std::uint32_t family = quorlen::section_family(e.code);
     if (family == quorlen::CAMERA_SECTION) {
       head_ += ": its keys set the camera fields";
       detail_ = "Keys: " + keys(quorlen::CAMERA_SECTION);
@@ -195,7 +197,7 @@ class line_story : public record_watch {
                    : "section " + in_quotes(e.section) + " is unknown");
       return;
     }
-    const std::uint32_t family = e.code & 0xFF000000u;
+    const std::uint32_t family = quorlen::section_family(e.code);
     if (family == quorlen::CAMERA_SECTION) {
       return scalar(e, quorlen::CAMERA_SECTION, &e.before, &e.after);
     }
@@ -333,7 +335,7 @@ class line_story : public record_watch {
             std::to_string(lines) + (lines == 1 ? " line, " : " lines, ") +
             std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes") +
             " with their newlines";
-    if ((e.code & 0xFF000000u) != quorlen::CONTROL_SECTION) {
+    if (quorlen::section_family(e.code) != quorlen::CONTROL_SECTION) {
       head_ += "; ignored: only a control section keeps a code block";
       return;
     }
@@ -359,7 +361,7 @@ class line_story : public record_watch {
     const field& f = *follow_field_;
     const bool here =
         f.family == quorlen::CAMERA_SECTION
-            ? (e.code & 0xFF000000u) == quorlen::CAMERA_SECTION
+            ? quorlen::section_family(e.code) == quorlen::CAMERA_SECTION
             : e.control_before != nullptr &&
                   static_cast<int>(e.after.control_count) - 1 == control_;
     if (!here || quorlen::find_field(f.family, e.name) != &f) {

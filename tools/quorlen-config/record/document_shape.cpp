@@ -105,7 +105,7 @@ std::optional<std::string> bytes_of(const std::string& text,
 }
 
 bool register_family(std::uint32_t code) {
-  const std::uint32_t family = code & 0xFF000000u;
+  const std::uint32_t family = quorlen::section_family(code);
   return family == QUORLEN_SECTION_BOARD || family == QUORLEN_SECTION_REGISTER;
 }
 

@@ -84,7 +84,7 @@ void control(json_writer& out) {
 }
 
 bool register_family(std::uint32_t code) {
-  const std::uint32_t family = code & 0xFF000000u;
+  const std::uint32_t family = quorlen::section_family(code);
   return family == QUORLEN_SECTION_BOARD || family == QUORLEN_SECTION_REGISTER;
 }
 

@@ -18,18 +18,10 @@ namespace {
 using quorlen::field;
 using quorlen::field_kind;
 
-constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
-constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
-
 // Whether the engine's value scan over this text stops before its end, at
 // an inline comment.
 bool cut_by_comment(std::string text) {
   return *quorlen::find_stop_char(&text[0], quorlen::stop_set::none) != '\0';
-}
-
-bool starts_comment(std::string_view text) {
-  return !text.empty() &&
-         (text[0] == ';' || text[0] == '#' || text.substr(0, 2) == "//");
 }
 
 class writer {
@@ -47,7 +39,8 @@ class writer {
  private:
   void line(const std::string& text, const std::string& path) {
     if (text.size() > LINE_ROOM) {
-      throw unwritable(path, "the line it needs is longer than 199 characters");
+      throw unwritable(path, "the line it needs is longer than " +
+                                 std::to_string(LINE_ROOM) + " characters");
     }
     out_ += text;
     out_ += '\n';
@@ -85,7 +78,7 @@ class writer {
     if (!cut_by_comment(std::string(text))) {
       return line(std::string(key) + " =" + std::string(text), path);
     }
-    if (starts_comment(text)) {
+    if (quorlen::starts_comment(text)) {
       throw unwritable(path,
                        "a value that starts like a comment and holds "
                        "an inline comment has no spelling");
@@ -158,7 +151,7 @@ class writer {
              const std::string& path) {
     const char* section = section_name(type & 0xFFFF0000u);
     const char* key = register_key_name(type & 0xFFFFu);
-    const std::uint32_t family = type & 0xFF000000u;
+    const std::uint32_t family = quorlen::section_family(type);
     if (section == nullptr || family == QUORLEN_SECTION_CAMERA ||
         family == QUORLEN_SECTION_CONTROL) {
       throw unwritable(path + ".section",
@@ -194,14 +187,14 @@ class writer {
     }
   }
 
-  // Each line of the block verbatim; a line of exactly 199 characters is
+  // Each line of the block verbatim; a line of exactly LINE_ROOM characters is
   // what one read takes, so the next one follows it without a line end.
   void code_block(const char* code, const std::string& path) {
     std::string_view text(code);
     if (!text.empty() && text.back() != '\n') {
-      throw unwritable(path, "a code block's text ends with a line end");
+      throw unwritable(path, "a code block's text ends without a line end");
     }
-    out_ += BLOCK_START;
+    out_ += quorlen::BLOCK_START;
     out_ += '\n';
     while (!text.empty()) {
       const std::size_t end = text.find('\n');
@@ -211,13 +204,14 @@ class writer {
       out_.append(one);
       if (one.size() < LINE_ROOM) out_ += '\n';
     }
-    out_ += BLOCK_END;
+    out_ += quorlen::BLOCK_END;
     out_ += '\n';
   }
 
   static void code_line(std::string_view one, const std::string& path) {
     if (one.size() > LINE_ROOM) {
-      throw unwritable(path, "a code line is longer than 199 characters");
+      throw unwritable(path, "a code line is longer than " +
+                                 std::to_string(LINE_ROOM) + " characters");
     }
     if (!one.empty() && is_blank(one.back())) {
       throw unwritable(path,
@@ -226,7 +220,7 @@ class writer {
     std::size_t first = 0;
     while (first < one.size() && is_blank(one[first])) ++first;
     const std::string rest(one.substr(first));
-    if (strcasecmp(rest.c_str(), BLOCK_END) == 0) {
+    if (strcasecmp(rest.c_str(), quorlen::BLOCK_END) == 0) {
       throw unwritable(path, "a code line is the end marker");
     }
     std::string probe = rest + '\0';

@@ -6,13 +6,11 @@
 
 #include "input/diagnostics.h"
 #include "lint/lint_context.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 
 namespace {
-
-constexpr const char* BLOCK_START = "======CODE_BLOCK_START======";
-constexpr const char* BLOCK_END = "======CODE_BLOCK_END======";
 
 bool is_marker(std::string_view text, const char* marker) {
   while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
@@ -37,7 +35,9 @@ class blocks final : public rule_family {
         kind != quorlen::line_kind::continuation) {
       return;
     }
-    if (!is_marker(ctx.piece_text(ctx.start_offset()), BLOCK_END)) return;
+    if (!is_marker(ctx.piece_text(ctx.start_offset()), quorlen::BLOCK_END)) {
+      return;
+    }
     const int line = ctx.at(ctx.facts.start).line;
     if (misread_) {
       return end_misread(ctx, "the end marker at line " + std::to_string(line),
@@ -50,11 +50,12 @@ class blocks final : public rule_family {
   }
 
   void pair(lint_context& ctx, const pair_event& ev) override {
-    if (!ev.continuation || misread_ || !is_marker(ev.value, BLOCK_START)) {
+    if (!ev.continuation || misread_ ||
+        !is_marker(ev.value, quorlen::BLOCK_START)) {
       return;
     }
     misread_ = true;
-    marker_ = ctx.span_at(ev.value, std::strlen(BLOCK_START));
+    marker_ = ctx.span_at(ev.value, std::strlen(quorlen::BLOCK_START));
     continued_ = escape_text(ev.name);
   }
 

@@ -96,7 +96,8 @@ class lines final : public rule_family {
           {{l.line, static_cast<int>(LINE_ROOM + 1)},
            static_cast<int>(l.length + 1)},
           "line is " + std::to_string(l.length) +
-              " characters; the library reads 199 at a time and takes " +
+              " characters; the library reads " + std::to_string(LINE_ROOM) +
+              " at a time and takes " +
               (rest == 0
                    ? std::string("its line end")
                    : "the remaining " + std::to_string(rest) + " characters") +

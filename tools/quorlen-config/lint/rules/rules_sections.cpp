@@ -2,6 +2,7 @@
 // cut short, text after the header.
 #include "input/diagnostics.h"
 #include "lint/lint_context.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 
@@ -95,8 +96,7 @@ class sections final : public rule_family {
     std::size_t skip = 0;
     while (skip < after.size() && is_blank(after[skip])) ++skip;
     after.remove_prefix(skip);
-    if (after.empty() || after[0] == ';' || after[0] == '#' ||
-        after.substr(0, 2) == "//") {
+    if (after.empty() || quorlen::starts_comment(after)) {
       return;
     }
     while (is_blank(after.back())) after.remove_suffix(1);
