@@ -9,8 +9,16 @@ set(CMAKE_C_COMPILER arm-linux-gnueabihf-gcc)
 set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
 
 set(QUORLEN_ARMHF_SYSROOT /usr/arm-linux-gnueabihf)
-# Appended, so a staging prefix given with -DCMAKE_FIND_ROOT_PATH is kept.
-list(APPEND CMAKE_FIND_ROOT_PATH ${QUORLEN_ARMHF_SYSROOT})
+# The cross toolchain's own sysroot first, then Debian's multiarch root "/":
+# below it, with CMAKE_LIBRARY_ARCHITECTURE, libraries come from
+# /usr/lib/arm-linux-gnueabihf (packages of dpkg --add-architecture armhf)
+# and headers and header-only packages (nlohmann-json3-dev, libcli11-dev:
+# Architecture all) from /usr/include and /usr/share/cmake.  The compiler
+# itself searches /usr/include last.  Appended, so a staging prefix given
+# with -DCMAKE_FIND_ROOT_PATH stays in front; the file is read again for
+# every compile check, hence no duplicates.
+list(APPEND CMAKE_FIND_ROOT_PATH ${QUORLEN_ARMHF_SYSROOT} /)
+list(REMOVE_DUPLICATES CMAKE_FIND_ROOT_PATH)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -1,5 +1,6 @@
 # Installation (header, shared object, tool, CMake package, pkg-config file)
-# and Debian packages through CPack.
+# and Debian packages through CPack.  Everything of the tool only when it is
+# built: a library-only build installs the library's files alone.
 include(CMakePackageConfigHelpers)
 
 set(QUORLEN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quorlen_config_parser)
@@ -11,8 +12,13 @@ install(TARGETS quorlen_config_parser EXPORT quorlen_config_parser_targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     COMPONENT runtime NAMELINK_COMPONENT development
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
-install(TARGETS quorlen-config RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  COMPONENT tool)
+# A fuzz build makes the tool's libraries but not the tool.
+set(QUORLEN_INSTALL_TOOL OFF)
+if(TARGET quorlen-config)
+  set(QUORLEN_INSTALL_TOOL ON)
+  install(TARGETS quorlen-config RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    COMPONENT tool)
+endif()
 
 install(EXPORT quorlen_config_parser_targets NAMESPACE quorlen::
   FILE quorlen_config_parserTargets.cmake DESTINATION ${QUORLEN_CMAKE_DIR}
@@ -54,14 +60,18 @@ function(quorlen_gzip source target)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
     ${PROJECT_SOURCE_DIR}/${source})
 endfunction()
-quorlen_gzip(man/quorlen-config.1 quorlen-config.1.gz)
 quorlen_gzip(man/quorlen_parse_config.3 quorlen_parse_config.3.gz)
 quorlen_gzip(packaging/changelog changelog.gz)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorlen-config.1.gz
-  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorlen_parse_config.3.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
-foreach(component runtime development tool)
+set(QUORLEN_COMPONENTS runtime development)
+if(QUORLEN_INSTALL_TOOL)
+  quorlen_gzip(man/quorlen-config.1 quorlen-config.1.gz)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorlen-config.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+  list(APPEND QUORLEN_COMPONENTS tool)
+endif()
+foreach(component IN LISTS QUORLEN_COMPONENTS)
   if(component STREQUAL runtime)
     set(package ${QUORLEN_PACKAGE_RUNTIME})
   elseif(component STREQUAL development)
@@ -75,12 +85,12 @@ foreach(component runtime development tool)
 endforeach()
 
 # Debian packages the way Debian splits a library: the shared object alone,
-# its development files, and the tool.  Build them from a tree configured
+# its development files, and the tool (when it is built).  Build them from a tree configured
 # with CMAKE_INSTALL_PREFIX=/usr, so that the library lands in its
 # multiarch folder.
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime development tool)
+set(CPACK_COMPONENTS_ALL ${QUORLEN_COMPONENTS})
 set(CPACK_PACKAGE_NAME libquorlen-config-parser)
 set(CPACK_PACKAGE_VENDOR "quorlen")
 set(CPACK_PACKAGE_CONTACT "quorlen developers <dev@quorlen.org>")
@@ -133,16 +143,18 @@ the adjustable controls.
 .
 This package holds the C header, the link to the shared library, the
 pkg-config file, the CMake package and the manual page.")
-set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${QUORLEN_PACKAGE_TOOL})
-set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
-  "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12)")
-set(CPACK_DEBIAN_TOOL_DESCRIPTION "dump, check and lint camera module configuration files
+if(QUORLEN_INSTALL_TOOL)
+  set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${QUORLEN_PACKAGE_TOOL})
+  set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
+    "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12)")
+  set(CPACK_DEBIAN_TOOL_DESCRIPTION "dump, check and lint camera module configuration files
 quorlen-config reads camera module configuration files with the parser of
 libquorlen_config_parser, exactly as a camera program would.  It prints
 what the record holds (dump, json), lists the faulty lines (check), and
 reports every place where what a file says differs from what the record
 will hold (lint), as compilers print diagnostics or as JSON.")
+endif()
 # CPack puts this summary before every package's description unless it is
 # CPack's own default; each package's first line is its synopsis instead.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CMAKE_PROJECT_NAME} built using CMake")

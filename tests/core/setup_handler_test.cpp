@@ -87,8 +87,9 @@ TEST(camera_keys, names_and_sections_match_exactly) {
       "[Camera Parameter]\nCFG_MODE = 3\n",
       "[ camera parameter ]\nCFG_MODE = 3\n",
       "CFG_MODE = 3\n",
-      "[camera parameter]\n======CODE_BLOCK_START======\nCFG_MODE = 3\n"
-      "======CODE_BLOCK_END======\n",
+      // One text over two lines (clang asks for the parentheses).
+      ("[camera parameter]\n======CODE_BLOCK_START======\nCFG_MODE = 3\n"
+       "======CODE_BLOCK_END======\n"),
   };
   for (const char* text : texts) {
     SCOPED_TRACE(text);
