@@ -36,13 +36,19 @@ install(FILES
   ${CMAKE_CURRENT_BINARY_DIR}/quorlen_config_parserConfigVersion.cmake
   DESTINATION ${QUORLEN_CMAKE_DIR} COMPONENT development)
 
-# The .pc file finds its prefix from where it lies, however deep the
-# (multiarch) library folder is.
-file(RELATIVE_PATH QUORLEN_PC_TO_PREFIX
-  /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
-configure_file(cmake/quorlen_config_parser.pc.in
-  ${CMAKE_CURRENT_BINARY_DIR}/quorlen_config_parser.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorlen_config_parser.pc
+# The .pc file names the prefix it is installed to, as every library's does
+# (pkg-config adds a sysroot in front of it), so it is written when it is
+# installed: "cmake --install --prefix" and CPack choose the prefix then.
+install(CODE "
+  set(QUORLEN_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+  set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+  set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+  set(PROJECT_DESCRIPTION \"${PROJECT_DESCRIPTION}\")
+  set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/quorlen_config_parser.pc.in
+    ${CMAKE_CURRENT_BINARY_DIR}/pkgconfig/quorlen_config_parser.pc @ONLY)
+" COMPONENT development)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pkgconfig/quorlen_config_parser.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
 
