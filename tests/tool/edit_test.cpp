@@ -165,6 +165,40 @@ TEST(edit, get_prints_what_the_record_holds_as_set_takes_it) {
   }
 }
 
+// A row a case: set on a file whose section holds a name the library does
+// not know but the lint takes for a slip of the key; "" when none is named.
+TEST(edit, set_names_a_misspelt_twin_of_its_key) {
+  const struct {
+    std::string input;
+    const char* key;
+    const char* where;  // "line:column 'NAME'" of each twin, one a line
+  } rows[] = {
+      {CAM + "I2C_ADRR = 0x36\n", "camera.I2C_ADDR", "2:1 'I2C_ADRR'\n"},
+      {CAM + "  i2c_addr = 0x36\n", "camera.I2C_ADDR", "2:3 'i2c_addr'\n"},
+      {CAM + "I2C_ADRR = 1\nTYPE = a\n" + CAM + "I2C_ADDRR = 2\n",
+       "camera.I2C_ADDR", "2:1 'I2C_ADRR'\n5:1 'I2C_ADDRR'\n"},
+      {CTL + "DEFF = 1\n", "control.gain.DEF", "3:1 'DEFF'\n"},
+      // Nearer to another key, in another control, or not near at all.
+      {CAM + "I2C_MOD = 1\n", "camera.I2C_ADDR", ""},
+      {CTL + "DEFF = 1\n[control parameter]\nCTRL_NAME = exp\n",
+       "control.exp.DEF", ""},
+      {CAM + "ADDRESS = 0x36\n", "camera.I2C_ADDR", ""},
+      {CAM + "I2C_ADDR = 0x36\n", "camera.I2C_ADDR", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.input + " | set " + row.key);
+    const quorlen_tool::set_outcome out =
+        quorlen_tool::set_value(row.input, key_of(row.key), "0x37", false);
+    ASSERT_TRUE(out.ok) << out.error;
+    std::string where;
+    for (const quorlen_tool::line_note& twin : out.twins) {
+      where += std::to_string(twin.line) + ":" + std::to_string(twin.column) +
+               " " + twin.text.substr(0, twin.text.find(' ')) + "\n";
+    }
+    EXPECT_EQ(where, row.where);
+  }
+}
+
 // A row a case: a text, as messages show it, and as the dump shows it
 // (tabs and other encodings kept).  An escape is never followed by a hex
 // digit, and the dump's escaping in pieces, as its streams see it, gives
