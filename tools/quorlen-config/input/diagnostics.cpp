@@ -77,7 +77,7 @@ bool is_hex_digit(char c) {
 }
 
 // Whether the byte escaped at text[i] is followed by a hex digit, which
-// would read as part of \xNN: then it is written \x{NN}.
+// would be read with the \xNN before it: then the byte is written \x{NN}.
 bool braced(std::string_view text, std::size_t i) {
   return i + 1 < text.size() && is_hex_digit(text[i + 1]);
 }
