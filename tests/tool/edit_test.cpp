@@ -9,6 +9,7 @@
 
 #include "commands/edit_commands.h"
 #include "edit/edit_key.h"
+#include "input/diagnostics.h"
 
 namespace {
 
@@ -162,6 +163,85 @@ TEST(edit, get_prints_what_the_record_holds_as_set_takes_it) {
       EXPECT_EQ(got.value, row.printed);
     }
   }
+}
+
+// A row a case: set on a file whose section holds a name the library does
+// not know but the lint takes for a slip of the key; "" when none is named.
+TEST(edit, set_names_a_misspelt_twin_of_its_key) {
+  const struct {
+    std::string input;
+    const char* key;
+    const char* where;  // "line:column 'NAME'" of each twin, one a line
+  } rows[] = {
+      {CAM + "I2C_ADRR = 0x36\n", "camera.I2C_ADDR", "2:1 'I2C_ADRR'\n"},
+      {CAM + "  i2c_addr = 0x36\n", "camera.I2C_ADDR", "2:3 'i2c_addr'\n"},
+      {CAM + "I2C_ADRR = 1\nTYPE = a\n" + CAM + "I2C_ADDRR = 2\n",
+       "camera.I2C_ADDR", "2:1 'I2C_ADRR'\n5:1 'I2C_ADDRR'\n"},
+      {CTL + "DEFF = 1\n", "control.gain.DEF", "3:1 'DEFF'\n"},
+      // Nearer to another key, in another control, or not near at all.
+      {CAM + "I2C_MOD = 1\n", "camera.I2C_ADDR", ""},
+      {CTL + "DEFF = 1\n[control parameter]\nCTRL_NAME = exp\n",
+       "control.exp.DEF", ""},
+      {CAM + "ADDRESS = 0x36\n", "camera.I2C_ADDR", ""},
+      {CAM + "I2C_ADDR = 0x36\n", "camera.I2C_ADDR", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.input + " | set " + row.key);
+    const quorlen_tool::set_outcome out =
+        quorlen_tool::set_value(row.input, key_of(row.key), "0x37", false);
+    ASSERT_TRUE(out.ok) << out.error;
+    std::string where;
+    for (const quorlen_tool::line_note& twin : out.twins) {
+      where += std::to_string(twin.line) + ":" + std::to_string(twin.column) +
+               " " + twin.text.substr(0, twin.text.find(' ')) + "\n";
+    }
+    EXPECT_EQ(where, row.where);
+  }
+}
+
+// A row a case: a text, as messages show it, and as the dump shows it
+// (tabs and other encodings kept).  An escape is never followed by a hex
+// digit, and the dump's escaping in pieces, as its streams see it, gives
+// what escaping the whole gives.
+TEST(escape, one_form_in_every_command) {
+  const struct {
+    std::string text;
+    const char* shown;
+    const char* dumped;
+  } rows[] = {
+      {"plain", "plain", "plain"},
+      {"a\tb", "a\\tb", "a\tb"},
+      {"\t1", "\\t1", "\t1"},
+      {"\x1b[2J", "\\x1b[2J", "\\x1b[2J"},
+      {"\x1b" "1", "\\x{1b}1", "\\x{1b}1"},
+      {"\x1b" "f\x1b" "F\x1b" "g", "\\x{1b}f\\x{1b}F\\x1bg",
+       "\\x{1b}f\\x{1b}F\\x1bg"},
+      {"\x1b\x1b" "0", "\\x1b\\x{1b}0", "\\x1b\\x{1b}0"},
+      {"\x7f" "A", "\\x{7f}A", "\\x{7f}A"},
+      {"\xc2\x9b" "9", "\\xc2\\x{9b}9", "\\xc2\\x{9b}9"},
+      {"caf\xe9" "e", "caf\\x{e9}e", "caf\xe9" "e"},
+      {"\xc3\xa9" "1", "\xc3\xa9" "1", "\xc3\xa9" "1"},
+      {"\x07", "\\x07", "\\x07"},
+      // A backslash of the text is shown as it is.
+      {"\\x1b", "\\x1b", "\\x1b"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text);
+    EXPECT_EQ(quorlen_tool::escape_text(row.text), row.shown);
+    EXPECT_EQ(quorlen_tool::escape_controls(row.text), row.dumped);
+    for (std::size_t cut = 0; cut <= row.text.size(); ++cut) {
+      std::string out;
+      std::string held = row.text.substr(0, cut);
+      held.erase(0, quorlen_tool::append_controls_escaped(out, held, true));
+      held += row.text.substr(cut);
+      quorlen_tool::append_controls_escaped(out, held, false);
+      EXPECT_EQ(out, row.dumped) << "cut at " << cut;
+    }
+  }
+  // A caret spans an escape as wide as it is shown.
+  EXPECT_EQ(quorlen_tool::caret_marks("\x1b" "1", 0, 1), "^~~~~~");
+  EXPECT_EQ(quorlen_tool::caret_marks("\x1b" "g", 0, 1), "^~~~");
+  EXPECT_EQ(quorlen_tool::caret_padding("\x1b" "1x", 2), "       ");
 }
 
 std::string read_back(const std::string& path) {

@@ -1,6 +1,8 @@
 # Runs one case of cases.txt and compares standard output, standard error
 # and exit status with expected/CASE.{stdout,stderr,status}.  A case that
-# ends in "< FILE" reads that file on standard input.
+# ends in "< FILE" reads that file on standard input; one that ends in
+# "2>&1" writes both streams into one file, whose bytes, in the order they
+# were written, are its .stdout (its .stderr is empty).
 #   cmake -DTOOL=... -DCASE=... [-DEMULATOR=a|b|c] [-DUPDATE=ON] -P golden.cmake
 file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/cases.txt lines)
 set(found OFF)
@@ -9,6 +11,11 @@ foreach(line IN LISTS lines)
     string(STRIP "${CMAKE_MATCH_1}" arguments)
     # "... < FILE" feeds the file to standard input.
     set(input "")
+    set(merged OFF)
+    if(arguments MATCHES "^(.*) 2>&1$")
+      set(arguments "${CMAKE_MATCH_1}")
+      set(merged ON)
+    endif()
     if(arguments MATCHES "^(.*) < ([^ ]+)$")
       set(arguments "${CMAKE_MATCH_1}")
       set(input INPUT_FILE ${CMAKE_MATCH_2})
@@ -26,8 +33,18 @@ if(EMULATOR)
   set(command ${emulator} ${command})
 endif()
 get_filename_component(top ${CMAKE_CURRENT_LIST_DIR}/../.. ABSOLUTE)
-execute_process(COMMAND ${command} WORKING_DIRECTORY ${top} ${input}
-  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+if(merged)
+  # One file for both, opened once, as a shell's ">out 2>&1" does.
+  set(both ${CMAKE_CURRENT_BINARY_DIR}/${CASE}.both)
+  execute_process(COMMAND ${command} WORKING_DIRECTORY ${top} ${input}
+    OUTPUT_FILE ${both} ERROR_FILE ${both} RESULT_VARIABLE status)
+  file(READ ${both} out)
+  file(REMOVE ${both})
+  set(err "")
+else()
+  execute_process(COMMAND ${command} WORKING_DIRECTORY ${top} ${input}
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+endif()
 set(expected ${CMAKE_CURRENT_LIST_DIR}/expected/${CASE})
 if(UPDATE)
   file(WRITE ${expected}.stdout "${out}")

@@ -31,6 +31,15 @@ void print_notes(const std::string& path,
   }
 }
 
+// FILE:LINE:COLUMN: note: ..., as the lint reports a place in a file.
+void print_line_notes(const std::string& path,
+                      const std::vector<line_note>& notes) {
+  for (const line_note& note : notes) {
+    std::fprintf(stderr, "%s:%d:%d: note: %s\n", escape_text(path).c_str(),
+                 note.line, note.column, note.text.c_str());
+  }
+}
+
 // The key and the input, or the exit status of the trouble.
 int prepare(const edit_request& request, record_key& key, input& in) {
   std::string why;
@@ -75,6 +84,7 @@ int run_set(const edit_request& request) {
   } catch (const std::bad_alloc&) {
     return trouble(in.name, 0, "out of memory");
   }
+  print_line_notes(in.name, set.twins);
   if (!set.ok) {
     print_notes(in.name, set.notes);
     return trouble(in.name, set.line, escape_text(key.text) + ": " + set.error);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "input/diagnostics.h"
+#include "lint/lint_context.h"
 #include "edit/edit_layout.h"
 #include "edit/edit_locate.h"
 #include "quorlen_core.h"
@@ -217,6 +218,37 @@ std::vector<spelling> candidates_for(const file_map& map, int control,
   return insertions(map, *span, f, value);
 }
 
+// The unknown keys of the camera's sections (control -1) or of a control
+// whose nearest known name, as the lint suggests one, is the key's.
+std::vector<line_note> misspelt_twins(const file_map& map, int control,
+                                      const field& f) {
+  const std::uint32_t family =
+      control < 0 ? quorlen::CAMERA_SECTION : quorlen::CONTROL_SECTION;
+  std::vector<const char*> names;
+  for (const field* row = quorlen::fields; row->key != nullptr; ++row) {
+    if (row->family == family && row->kind != field_kind::pair_second) {
+      names.push_back(row->key);
+    }
+  }
+  std::vector<line_note> twins;
+  for (const key_line& k : map.keys()) {
+    if (k.control != control || k.continuation ||
+        lint_context::known_key(family, k.name.c_str())) {
+      continue;
+    }
+    const char* near = nearest(names, k.name, upper);
+    if (near == nullptr || std::string_view(near) != f.key) continue;
+    const int column =
+        1 + static_cast<int>(k.name_begin - map.line_begin(k.library_line));
+    twins.push_back({map.line_number(k.library_line), column,
+                     in_quotes(k.name) +
+                         " is no key the library knows, so it ignores this "
+                         "line; did you mean '" +
+                         f.key + "'? (set changes " + f.key + " as asked)"});
+  }
+  return twins;
+}
+
 // Why no way of writing the value could be taken.
 std::string no_spelling(bool too_long, const std::string& value) {
   if (too_long) {
@@ -245,6 +277,7 @@ set_outcome set_value(const std::string& bytes, const record_key& key,
     control = choose_control(map, key, out.notes, out.error);
     if (control < 0) return out;
   }
+  out.twins = misspelt_twins(map, control, f);
   const expected_value want = expected(map.record(), control, f, value);
   if (!force && name_taken(map.record(), control, f, want.holds, out)) {
     return out;

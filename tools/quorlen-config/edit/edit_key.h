@@ -22,6 +22,13 @@ struct get_outcome {
 // Throws std::bad_alloc when there is no memory to parse with.
 get_outcome get_value(const std::string& bytes, const record_key& key);
 
+// A note about another line of the file than the one edited.
+struct line_note {
+  int line;
+  int column;
+  std::string text;  // for people, escaped
+};
+
 struct set_outcome {
   bool ok = false;
   std::string error;  // why nothing changes, for people, escaped
@@ -32,6 +39,9 @@ struct set_outcome {
                       // whole lines, or new lines between two
   std::string holds;  // what the record holds for the key afterwards
   std::vector<std::string> notes;
+  // The lines of the key's section whose unknown key, which the library
+  // ignores, is nearest to the key asked for: a misspelling of it.
+  std::vector<line_note> twins;
 };
 
 // The line that sets the key last is rewritten, keeping its indentation,

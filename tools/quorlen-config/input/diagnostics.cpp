@@ -71,6 +71,31 @@ bool valid_utf8(std::string_view text) {
 
 namespace {
 
+bool is_hex_digit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
+         (c >= 'A' && c <= 'F');
+}
+
+// Whether the byte escaped at text[i] is followed by a hex digit, which
+// would be read with the \xNN before it: then the byte is written \x{NN}.
+bool braced(std::string_view text, std::size_t i) {
+  return i + 1 < text.size() && is_hex_digit(text[i + 1]);
+}
+
+void append_escape(std::string& out, unsigned char byte, bool brace) {
+  static const char digits[] = "0123456789abcdef";
+  out += "\\x";
+  if (brace) out += '{';
+  out += digits[byte >> 4];
+  out += digits[byte & 0xF];
+  if (brace) out += '}';
+}
+
+// The width on a terminal of the escape of text[i].
+std::size_t escape_width(std::string_view text, std::size_t i) {
+  return braced(text, i) ? 6 : 4;
+}
+
 // Length of the valid UTF-8 sequence at text[i] that is safe to show, or 0
 // when the byte must be escaped.
 std::size_t shown_length(std::string_view text, std::size_t i, bool keep_tabs) {
@@ -83,6 +108,20 @@ std::size_t shown_length(std::string_view text, std::size_t i, bool keep_tabs) {
   return length;
 }
 
+// Whether text[i] starts a UTF-8 sequence that the end of the text cuts.
+bool cut_at_end(std::string_view text, std::size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  const std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                             : c >= 0xE0 && c <= 0xEF ? 3
+                             : c >= 0xF0 && c <= 0xF4 ? 4
+                                                      : 0;
+  if (length == 0 || i + length <= text.size()) return false;
+  for (std::size_t k = i + 1; k < text.size(); ++k) {
+    if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string escape_text(std::string_view text, bool keep_tabs) {
@@ -93,20 +132,19 @@ std::string escape_text(std::string_view text, bool keep_tabs) {
     if (length > 0) {
       out.append(text.substr(i, length));
       i += length;
+    } else if (text[i] == '\t') {
+      out += "\\t";
+      ++i;
     } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02x",
-                    static_cast<unsigned char>(text[i]));
-      out += hex;
+      append_escape(out, static_cast<unsigned char>(text[i]), braced(text, i));
       ++i;
     }
   }
   return out;
 }
 
-std::string escape_controls(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+std::size_t append_controls_escaped(std::string& out, std::string_view text,
+                                    bool more) {
   for (std::size_t i = 0; i < text.size();) {
     // Printable ASCII, tabs and line ends, most of any text, go over in runs.
     std::size_t plain = i;
@@ -120,21 +158,31 @@ std::string escape_controls(std::string_view text) {
     const auto c = static_cast<unsigned char>(text[i]);
     std::uint32_t code;
     std::size_t length = utf8_sequence(text, i, &code);
-    if (length == 0) length = 1;  // a byte of another encoding
+    if (length == 0) {
+      if (more && cut_at_end(text, i)) return i;
+      length = 1;  // a byte of another encoding
+    }
     const bool control = (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F ||
                          (code >= 0x80 && code <= 0x9F);
     if (control) {
-      for (std::size_t k = 0; k < length; ++k) {
-        char hex[5];
-        std::snprintf(hex, sizeof hex, "\\x%02x",
-                      static_cast<unsigned char>(text[i + k]));
-        out += hex;
+      // The escape of the last byte waits for the character after it.
+      if (more && i + length == text.size()) return i;
+      for (std::size_t k = i; k < i + length; ++k) {
+        append_escape(out, static_cast<unsigned char>(text[k]),
+                      braced(text, k));
       }
     } else {
       out.append(text.substr(i, length));
     }
     i += length;
   }
+  return text.size();
+}
+
+std::string escape_controls(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  append_controls_escaped(out, text, false);
   return out;
 }
 
@@ -157,7 +205,7 @@ std::string caret_padding(std::string_view text, std::size_t offset) {
   for (std::size_t i = 0; i < text.size() && i < offset;) {
     const std::size_t length = shown_length(text, i, true);
     if (length == 0) {
-      out += "    ";
+      out.append(escape_width(text, i), ' ');
       ++i;
     } else {
       out += text[i] == '\t' ? '\t' : ' ';
@@ -182,7 +230,7 @@ std::string caret_marks(std::string_view text, std::size_t begin,
     }
     const std::size_t length = shown_length(text, i, true);
     if (length == 0) {
-      mark(4);  // shown as \xNN
+      mark(escape_width(text, i));  // shown as \xNN or \x{NN}
       ++i;
     } else if (text[i] == '\t' && !out.empty()) {
       out += '\t';

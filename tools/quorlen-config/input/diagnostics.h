@@ -23,14 +23,23 @@ bool valid_utf8(std::string_view text);
 
 // The bytes as they may be shown on a terminal: valid UTF-8 passes, while
 // control characters (C0, DEL and C1) and bytes that are not UTF-8 become
-// \xNN, so that a hostile file cannot drive the terminal.  With keep_tabs a
-// tab stays a tab, for echoing a line above a caret.
+// \xNN, so that a hostile file cannot drive the terminal; a tab becomes \t.
+// An escape is never followed by a hex digit it could be read with: before
+// one the byte is written \x{NN}.  A backslash of the text passes as it is.
+// With keep_tabs a tab stays a tab, for echoing a line above a caret.
 std::string escape_text(std::string_view text, bool keep_tabs = false);
 
 // Only the control characters escaped (C0 but tab and newline, DEL, and
-// C1, as a byte of its own or in UTF-8): what the dump prints stays as it
-// was for any file without them, whatever its encoding.
+// C1, as a byte of its own or in UTF-8), in the forms above: what the dump
+// prints stays as it was for any file without them, whatever its encoding.
 std::string escape_controls(std::string_view text);
+
+// escape_controls of a text that may go on: appends what can be shown of
+// it now and returns how many of its bytes that used.  With more set, a
+// UTF-8 sequence cut at the end waits for its end, and a control at the end
+// for the character after it, which decides its form.
+std::size_t append_controls_escaped(std::string& out, std::string_view text,
+                                    bool more);
 
 // 'text', escaped.
 std::string in_quotes(std::string_view text);

@@ -1,54 +1,75 @@
 #include "input/escaped_output.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "input/diagnostics.h"
 
 namespace quorlen_tool {
 
 namespace {
 
-// Where, counting back from the end, a UTF-8 sequence starts that the
-// bytes do not yet finish; the size when none does.
-std::size_t unfinished(const std::string& bytes) {
-  const std::size_t size = bytes.size();
-  for (std::size_t back = 1; back <= 3 && back <= size; ++back) {
-    const auto c = static_cast<unsigned char>(bytes[size - back]);
-    if ((c & 0xC0) == 0x80) continue;  // a continuation byte
-    const std::size_t length = c >= 0xF0   ? 4
-                               : c >= 0xE0 ? 3
-                               : c >= 0xC0 ? 2
-                                           : 1;
-    return length > back ? size - back : size;
+// What a sink holds before it writes.
+constexpr std::size_t BLOCK = 64 * 1024;
+
+void write_shown(escaped_output::sink& sink) {
+  const char* data = sink.shown.data();
+  std::size_t left = sink.shown.size();
+  while (left > 0 && sink.error == 0) {
+    const ssize_t wrote = ::write(sink.fd, data, left);
+    if (wrote < 0) {
+      if (errno != EINTR) sink.error = errno;
+      continue;
+    }
+    data += wrote;
+    left -= static_cast<std::size_t>(wrote);
   }
-  return size;
+  sink.shown.clear();
+}
+
+// All the sink holds goes out: what waited for more is escaped as it is,
+// since what follows now comes from the other stream.
+void drain(escaped_output::sink& sink) {
+  append_controls_escaped(sink.shown, sink.raw, false);
+  sink.raw.clear();
+  write_shown(sink);
 }
 
 ssize_t write_escaped(void* cookie, const char* data, std::size_t size) {
   auto& sink = *static_cast<escaped_output::sink*>(cookie);
-  sink.held.append(data, size);
-  const std::size_t ready = unfinished(sink.held);
-  const std::string shown =
-      escape_controls(std::string_view(sink.held).substr(0, ready));
-  sink.held.erase(0, ready);
-  if (std::fwrite(shown.data(), 1, shown.size(), sink.to) != shown.size()) {
-    return -1;
+  if (*sink.last != &sink) {
+    drain(*sink.other);
+    *sink.last = &sink;
   }
-  return static_cast<ssize_t>(size);
+  if (sink.raw.empty()) {
+    const std::string_view text(data, size);
+    const std::size_t used = append_controls_escaped(sink.shown, text, true);
+    sink.raw.assign(text.substr(used));
+  } else {
+    sink.raw.append(data, size);
+    const std::size_t used =
+        append_controls_escaped(sink.shown, sink.raw, true);
+    sink.raw.erase(0, used);
+  }
+  if (sink.shown.size() >= BLOCK) write_shown(sink);
+  return sink.error == 0 ? static_cast<ssize_t>(size) : -1;
 }
 
 int close_escaped(void* cookie) {
   auto& sink = *static_cast<escaped_output::sink*>(cookie);
-  const std::string shown = escape_controls(sink.held);
-  sink.held.clear();
-  std::fwrite(shown.data(), 1, shown.size(), sink.to);
-  return std::fflush(sink.to) == 0 ? 0 : EOF;
+  drain(sink);
+  return sink.error == 0 ? 0 : EOF;
 }
 
-std::FILE* escaping(escaped_output::sink& sink, int buffering) {
+// Unbuffered, so that no byte waits above the sink while the other stream
+// writes.
+std::FILE* escaping(escaped_output::sink& sink) {
   cookie_io_functions_t calls{};
   calls.write = write_escaped;
   calls.close = close_escaped;
   std::FILE* stream = fopencookie(&sink, "w", calls);
-  if (stream != nullptr) std::setvbuf(stream, nullptr, buffering, BUFSIZ);
+  if (stream != nullptr) std::setvbuf(stream, nullptr, _IONBF, 0);
   return stream;
 }
 
@@ -56,22 +77,33 @@ std::FILE* escaping(escaped_output::sink& sink, int buffering) {
 
 // The C library's stdout and stderr are variables that may be set.
 escaped_output::escaped_output()
-    : out_sink_{stdout, {}},
-      err_sink_{stderr, {}},
+    : out_sink_{fileno(stdout), {}, {}, &err_sink_, &last_, 0},
+      err_sink_{fileno(stderr), {}, {}, &out_sink_, &last_, 0},
       saved_out_(stdout),
       saved_err_(stderr) {
   std::fflush(stdout);
-  std::FILE* out = escaping(out_sink_, _IOFBF);
-  std::FILE* err = escaping(err_sink_, _IONBF);
+  std::fflush(stderr);
+  out_sink_.shown.reserve(BLOCK + BUFSIZ);
+  err_sink_.shown.reserve(BLOCK + BUFSIZ);
+  std::FILE* out = escaping(out_sink_);
+  std::FILE* err = escaping(err_sink_);
   if (out != nullptr) stdout = out;
   if (err != nullptr) stderr = err;
 }
 
-escaped_output::~escaped_output() {
-  if (stdout != saved_out_) std::fclose(stdout);
-  if (stderr != saved_err_) std::fclose(stderr);
-  stdout = saved_out_;
-  stderr = saved_err_;
+int escaped_output::finish() {
+  if (!finished_) {
+    finished_ = true;
+    // The sink written to last holds bytes; the other was drained when the
+    // stream switched.
+    if (stdout != saved_out_) std::fclose(stdout);
+    if (stderr != saved_err_) std::fclose(stderr);
+    stdout = saved_out_;
+    stderr = saved_err_;
+  }
+  return out_sink_.error;
 }
+
+escaped_output::~escaped_output() { finish(); }
 
 }  // namespace quorlen_tool
