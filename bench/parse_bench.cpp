@@ -369,10 +369,10 @@ class ratio_reporter : public benchmark::ConsoleReporter {
         "  product/limit C time, 50 MB: %.2f (at most 1.5 with "
         "GLIBC_TUNABLES=glibc.malloc.hugetlb=1)\n",
         ratio("product/50/0", "limit_c/50/0"));
-    std::printf(
-        "  product/peer throughput, 1, 10, 50 MB: %.2f %.2f %.2f\n",
-        ratio("peer/1/0", "product/1/0"), ratio("peer/10/0", "product/10/0"),
-        ratio("peer/50/0", "product/50/0"));
+    std::printf("  product/peer throughput, 1, 10, 50 MB: %.2f %.2f %.2f\n",
+                ratio("peer/1/0", "product/1/0"),
+                ratio("peer/10/0", "product/10/0"),
+                ratio("peer/50/0", "product/50/0"));
     std::printf(
         "  product/floor per line, 10000 and 100000 entries: %.2f %.2f\n",
         ratio("product/0/10000", "floor_fgets/0/10000"),

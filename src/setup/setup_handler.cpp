@@ -95,8 +95,8 @@ struct store_value {
 // Every value set to 0, a store each: written as a loop, it becomes a call
 // to memset, which costs a register line three times as much on 32-bit ARM.
 template <std::size_t... place>
-[[gnu::always_inline]] inline void clear_values(
-    std::int32_t* values, std::index_sequence<place...>) {
+[[gnu::always_inline]] inline void clear_values(std::int32_t* values,
+                                                std::index_sequence<place...>) {
   ((values[place] = 0), ...);
 }
 

@@ -47,7 +47,8 @@ int setup_watch::handle(void* user, const char* section, const char* name,
 int setup_watch::event(const char* section, const char* name,
                        const char* value) {
   const std::uint32_t before = record_ != nullptr ? record_->entry_count : 0;
-  const int accepted = setup_handler(&context_in(context_), section, name, value);
+  const int accepted =
+      setup_handler(&context_in(context_), section, name, value);
   if (record_ == nullptr || record_->entry_count == before) return accepted;
   if (sink_ != nullptr) sink_(user_, record_->entries[before]);
   // Taken out again, the entry leaves its place to the next one: the count

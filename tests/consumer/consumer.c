@@ -4,7 +4,7 @@
 
 #include "quorlen_config_parser.h"
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
   camera_setup setup = {0};
   uint32_t i;
   int result;

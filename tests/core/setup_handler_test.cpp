@@ -28,9 +28,12 @@ TEST(camera_keys, size_needs_exactly_two_values) {
     const char* line;
     std::int32_t width, height;
   } rows[] = {
-      {"SIZE = 640, 480", 640, 480},   {"SIZE = 640", 7, 9},
-      {"SIZE = 640,480,1", 7, 9},      {"SIZE = 640, ,480", 7, 9},
-      {"SIZE = ,640,,480,", 640, 480}, {"SIZE =", 7, 9},
+      {"SIZE = 640, 480", 640, 480},
+      {"SIZE = 640", 7, 9},
+      {"SIZE = 640,480,1", 7, 9},
+      {"SIZE = 640, ,480", 7, 9},
+      {"SIZE = ,640,,480,", 640, 480},
+      {"SIZE =", 7, 9},
       // Named again, directly or by a continuation: the later values.
       {"SIZE = 640, 480\nSIZE = 800, 600", 800, 600},
       {"SIZE = 640, 480\n  800, 600", 800, 600},

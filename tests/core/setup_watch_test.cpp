@@ -14,7 +14,8 @@ namespace {
 // A file of n register lines, REG = i, i + 1, with a camera key before
 // them and a control after.
 std::string register_file(int n) {
-  std::string text = "[camera parameter]\nSIZE = 640, 480\n[register parameter]\n";
+  std::string text =
+      "[camera parameter]\nSIZE = 640, 480\n[register parameter]\n";
   for (int i = 0; i < n; ++i) {
     text += "REG = " + std::to_string(i) + ", " + std::to_string(i + 1) + "\n";
   }
@@ -38,15 +39,14 @@ TEST(SetupWatch, KeptEntriesFillTheRecordAsTheLibraryDoes) {
   const std::string text = register_file(250);
   quorlen_test::temp_file file(text);
   quorlen_test::owned_setup library;
-  const int library_result =
-      quorlen_parse_config(file.path(), &library.s);
+  const int library_result = quorlen_parse_config(file.path(), &library.s);
 
   quorlen_test::owned_setup watched;
   handed seen;
   seen.record = &watched.s;
   quorlen::setup_watch watch(&watched.s, handed::take, &seen, true);
-  const int result = quorlen::parse_text(text.c_str(),
-                                         quorlen::setup_watch::handle, &watch);
+  const int result =
+      quorlen::parse_text(text.c_str(), quorlen::setup_watch::handle, &watch);
   watch.finish();
   EXPECT_EQ(result, library_result);
   EXPECT_EQ(quorlen_test::describe(watched.s),
@@ -69,9 +69,9 @@ TEST(SetupWatch, HandedOnEntriesLeaveTheRecord) {
   handed seen;
   seen.record = &watched.s;
   quorlen::setup_watch watch(&watched.s, handed::take, &seen, false);
-  EXPECT_EQ(quorlen::parse_text(text.c_str(), quorlen::setup_watch::handle,
-                                &watch),
-            0);
+  EXPECT_EQ(
+      quorlen::parse_text(text.c_str(), quorlen::setup_watch::handle, &watch),
+      0);
   watch.finish();
   EXPECT_EQ(watched.s.entry_count, 0u);
   EXPECT_EQ(watched.s.entries, nullptr);

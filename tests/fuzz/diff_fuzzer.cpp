@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "diff/record_diff.h"
 #include "fuzz_support.h"
 #include "input/load.h"
-#include "diff/record_diff.h"
 #include "quorlen_core.h"
 
 namespace {

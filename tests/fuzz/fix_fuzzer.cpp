@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "lint/fixes.h"
 #include "fuzz_support.h"
-#include "lint/lint.h"
 #include "input/source_map.h"
+#include "lint/fixes.h"
+#include "lint/lint.h"
 
 namespace {
 

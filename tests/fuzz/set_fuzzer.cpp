@@ -13,10 +13,10 @@
 
 #include "edit/edit_key.h"
 #include "fuzz_support.h"
-#include "lint/lint.h"
 #include "input/number_reading.h"
-#include "record/record_json.h"
+#include "lint/lint.h"
 #include "quorlen_core.h"
+#include "record/record_json.h"
 
 namespace {
 
@@ -35,8 +35,8 @@ struct parsed {
               counts))[static_cast<std::size_t>(f.kind)];
         },
         &faults};
-    quorlen::parse_bytes(bytes.data(), bytes.size(), quorlen::setup_watch::handle,
-                         &context, &observer);
+    quorlen::parse_bytes(bytes.data(), bytes.size(),
+                         quorlen::setup_watch::handle, &context, &observer);
   }
   ~parsed() { quorlen::release_setup(s); }
 };

@@ -213,14 +213,34 @@ TEST(escape, one_form_in_every_command) {
       {"a\tb", "a\\tb", "a\tb"},
       {"\t1", "\\t1", "\t1"},
       {"\x1b[2J", "\\x1b[2J", "\\x1b[2J"},
-      {"\x1b" "1", "\\x{1b}1", "\\x{1b}1"},
-      {"\x1b" "f\x1b" "F\x1b" "g", "\\x{1b}f\\x{1b}F\\x1bg",
-       "\\x{1b}f\\x{1b}F\\x1bg"},
-      {"\x1b\x1b" "0", "\\x1b\\x{1b}0", "\\x1b\\x{1b}0"},
-      {"\x7f" "A", "\\x{7f}A", "\\x{7f}A"},
-      {"\xc2\x9b" "9", "\\xc2\\x{9b}9", "\\xc2\\x{9b}9"},
-      {"caf\xe9" "e", "caf\\x{e9}e", "caf\xe9" "e"},
-      {"\xc3\xa9" "1", "\xc3\xa9" "1", "\xc3\xa9" "1"},
+      {"\x1b"
+       "1",
+       "\\x{1b}1", "\\x{1b}1"},
+      {"\x1b"
+       "f\x1b"
+       "F\x1b"
+       "g",
+       "\\x{1b}f\\x{1b}F\\x1bg", "\\x{1b}f\\x{1b}F\\x1bg"},
+      {"\x1b\x1b"
+       "0",
+       "\\x1b\\x{1b}0", "\\x1b\\x{1b}0"},
+      {"\x7f"
+       "A",
+       "\\x{7f}A", "\\x{7f}A"},
+      {"\xc2\x9b"
+       "9",
+       "\\xc2\\x{9b}9", "\\xc2\\x{9b}9"},
+      {"caf\xe9"
+       "e",
+       "caf\\x{e9}e",
+       "caf\xe9"
+       "e"},
+      {"\xc3\xa9"
+       "1",
+       "\xc3\xa9"
+       "1",
+       "\xc3\xa9"
+       "1"},
       {"\x07", "\\x07", "\\x07"},
       // A backslash of the text is shown as it is.
       {"\\x1b", "\\x1b", "\\x1b"},
@@ -239,9 +259,18 @@ TEST(escape, one_form_in_every_command) {
     }
   }
   // A caret spans an escape as wide as it is shown.
-  EXPECT_EQ(quorlen_tool::caret_marks("\x1b" "1", 0, 1), "^~~~~~");
-  EXPECT_EQ(quorlen_tool::caret_marks("\x1b" "g", 0, 1), "^~~~");
-  EXPECT_EQ(quorlen_tool::caret_padding("\x1b" "1x", 2), "       ");
+  EXPECT_EQ(quorlen_tool::caret_marks("\x1b"
+                                      "1",
+                                      0, 1),
+            "^~~~~~");
+  EXPECT_EQ(quorlen_tool::caret_marks("\x1b"
+                                      "g",
+                                      0, 1),
+            "^~~~");
+  EXPECT_EQ(quorlen_tool::caret_padding("\x1b"
+                                        "1x",
+                                        2),
+            "       ");
 }
 
 std::string read_back(const std::string& path) {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
+#include "commands/tool.h"
 #include "input/diagnostics.h"
 #include "lint/lint_context.h"
-#include "commands/tool.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // diff: what two configuration files set differently.
 #include <new>
 
-#include "diff/record_diff.h"
 #include "commands/tool.h"
+#include "diff/record_diff.h"
 
 namespace quorlen_tool {
 

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <new>
 
+#include "commands/tool.h"
 #include "input/escaped_output.h"
 #include "input/load.h"
 #include "setup/dump.h"
-#include "commands/tool.h"
 
 namespace quorlen_tool {
 

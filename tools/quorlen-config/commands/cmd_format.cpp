@@ -2,12 +2,12 @@
 // document or from a configuration file as it is.
 #include <new>
 
-#include "quorlen_core.h"
+#include "commands/tool.h"
 #include "input/diagnostics.h"
 #include "input/load.h"
+#include "quorlen_core.h"
 #include "record/record_json.h"
 #include "record/record_text.h"
-#include "commands/tool.h"
 
 namespace quorlen_tool {
 

@@ -2,9 +2,9 @@
 // JSON Schema of such a document.
 #include <new>
 
+#include "commands/tool.h"
 #include "input/load.h"
 #include "record/record_json.h"
-#include "commands/tool.h"
 
 namespace quorlen_tool {
 

@@ -6,13 +6,13 @@
 #include <cstring>
 #include <new>
 
+#include "commands/tool.h"
 #include "input/diagnostics.h"
 #include "input/edit_file.h"
 #include "lint/fixes.h"
 #include "lint/lint.h"
 #include "lint/lint_report.h"
 #include "record/record_compare.h"
-#include "commands/tool.h"
 
 namespace quorlen_tool {
 

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "lsp/lsp.h"
 #include "commands/tool.h"
+#include "lsp/lsp.h"
 
 namespace quorlen_tool {
 

@@ -4,11 +4,11 @@
 #include <new>
 #include <vector>
 
-#include "input/diagnostics.h"
-#include "input/edit_file.h"
+#include "commands/tool.h"
 #include "edit/edit_key.h"
 #include "edit/edit_value.h"
-#include "commands/tool.h"
+#include "input/diagnostics.h"
+#include "input/edit_file.h"
 
 namespace quorlen_tool {
 

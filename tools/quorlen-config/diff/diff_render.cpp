@@ -1,6 +1,6 @@
 // The diff model shown as text for people, or as JSON for programs.
-#include "input/diagnostics.h"
 #include "diff/record_diff.h"
+#include "input/diagnostics.h"
 #include "record/record_json.h"
 
 namespace quorlen_tool {

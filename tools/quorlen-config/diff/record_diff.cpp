@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "lint/lint_context.h"
 #include "input/myers.h"
-#include "record/record_compare.h"
+#include "lint/lint_context.h"
 #include "quorlen_core.h"
+#include "record/record_compare.h"
 
 namespace quorlen_tool {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "record/json_writer.h"
 #include "input/load.h"
+#include "record/json_writer.h"
 
 namespace quorlen_tool {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string_view>
 
-#include "input/diagnostics.h"
-#include "lint/lint_context.h"
 #include "edit/edit_layout.h"
 #include "edit/edit_locate.h"
+#include "input/diagnostics.h"
+#include "lint/lint_context.h"
 #include "quorlen_core.h"
 #include "record/record_compare.h"
 #include "record/record_json.h"

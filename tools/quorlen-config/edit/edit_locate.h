@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "quorlen_core.h"
-#include "quorlen_config_parser.h"
 #include "input/source_map.h"
+#include "quorlen_config_parser.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

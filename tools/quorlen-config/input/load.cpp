@@ -4,8 +4,8 @@
 #include <new>
 
 #include "input/diagnostics.h"
-#include "quorlen_core.h"
 #include "input/source_map.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "input/diagnostics.h"
+#include "input/number_reading.h"
+#include "input/source_map.h"
 #include "lsp/handlers.h"
 #include "lsp/hover_values.h"
 #include "lsp/walk.h"
-#include "input/number_reading.h"
 #include "quorlen_core.h"
-#include "input/source_map.h"
 
 namespace quorlen_lsp {
 namespace {
@@ -45,9 +45,9 @@ struct seen_event {
   bool in_control = false;        // the newest control was open before it
   bool control_had_code = false;  // ... and held a code block already
   std::uint32_t control_count = 0, entries_before = 0, entries_after = 0;
-  register_entry added{};        // the entry it appended, if it did
-  const field* row = nullptr;    // its key's row in a camera or control
-  field_value before, after;     // that row's value around the event
+  register_entry added{};      // the entry it appended, if it did
+  const field* row = nullptr;  // its key's row in a camera or control
+  field_value before, after;   // that row's value around the event
 };
 
 enum class head_source { none, event, fault };
@@ -61,11 +61,11 @@ struct line_facts_seen {
   quorlen::fault fault{};
   bool block_fault = false;  // the fault drops the block holding the line
   int control = -1;          // the control the line belongs to
-  std::optional<std::string> control_name;  // its CTRL_NAME at the end
+  std::optional<std::string> control_name;   // its CTRL_NAME at the end
   std::optional<std::uint32_t> entries_end;  // a header's entries end here
-  const field* follow = nullptr;  // the row the line sets
-  int later_line = 0;             // the last later line that sets it too
-  field_value last;               // the row's value as the record ends
+  const field* follow = nullptr;             // the row the line sets
+  int later_line = 0;       // the last later line that sets it too
+  field_value last;         // the row's value as the record ends
   int replacing_block = 0;  // a later code block of the line's control
 };
 
@@ -111,10 +111,10 @@ void take_row(seen_event& s, const event_view& e) {
   if (s.row == nullptr) return;
   const void* before = camera ? static_cast<const void*>(&e.before)
                               : static_cast<const void*>(e.control_before);
-  const void* after =
-      camera ? static_cast<const void*>(&e.after)
-             : static_cast<const void*>(
-                   &e.after.controls[e.after.control_count - 1]);
+  const void* after = camera
+                          ? static_cast<const void*>(&e.after)
+                          : static_cast<const void*>(
+                                &e.after.controls[e.after.control_count - 1]);
   if (is_list(*s.row)) s.before = read_value(*s.row, before);
   s.after = read_value(*s.row, after);
 }
@@ -315,8 +315,7 @@ std::string value_text(const field& f, const field_value& v) {
   case field_kind::byte_pair:
     return std::string(f.member) + " = " +
            hex(static_cast<std::uint64_t>(v.number), 4);
-  default:
-    return std::string(f.member) + " = " + number_shown(f, v.number);
+  default: return std::string(f.member) + " = " + number_shown(f, v.number);
   }
 }
 
@@ -437,12 +436,12 @@ told entry_told(const seen_event& s) {
 
 told pair_told(const seen_event& s) {
   if (s.code == 0) {
-    return {in_quotes(s.name.c_str()) + " is ignored: " +
-                (s.section.empty()
-                     ? std::string("no section header stands before it")
-                     : "section " + in_quotes(s.section.c_str()) +
-                           " is unknown"),
-            ""};
+    return {
+        in_quotes(s.name.c_str()) + " is ignored: " +
+            (s.section.empty()
+                 ? std::string("no section header stands before it")
+                 : "section " + in_quotes(s.section.c_str()) + " is unknown"),
+        ""};
   }
   const std::uint32_t family = quorlen::section_family(s.code);
   if (family == quorlen::CONTROL_SECTION && !s.in_control) {
@@ -450,8 +449,7 @@ told pair_told(const seen_event& s) {
                 " is ignored: its control could not be stored",
             ""};
   }
-  if (family == quorlen::CAMERA_SECTION ||
-      family == quorlen::CONTROL_SECTION) {
+  if (family == quorlen::CAMERA_SECTION || family == quorlen::CONTROL_SECTION) {
     return scalar_told(s, family);
   }
   return entry_told(s);
@@ -459,8 +457,8 @@ told pair_told(const seen_event& s) {
 
 std::string block_head(const seen_event& s, const source_map& pieces) {
   const std::size_t bytes = s.value.size();
-  const auto lines =
-      static_cast<std::size_t>(std::count(s.value.begin(), s.value.end(), '\n'));
+  const auto lines = static_cast<std::size_t>(
+      std::count(s.value.begin(), s.value.end(), '\n'));
   std::string head =
       "code block, lines " + std::to_string(editor_line(pieces, s.block_open)) +
       " to " + std::to_string(editor_line(pieces, s.line)) + ": " +
@@ -478,17 +476,13 @@ std::string block_head(const seen_event& s, const source_map& pieces) {
 
 told event_told(const seen_event& s, const source_map& pieces) {
   switch (s.shape) {
-  case event_shape::header:
-    return header_told(s);
-  case event_shape::block:
-    return {block_head(s, pieces), ""};
-  default:
-    return pair_told(s);
+  case event_shape::header: return header_told(s);
+  case event_shape::block: return {block_head(s, pieces), ""};
+  default: return pair_told(s);
   }
 }
 
-std::string fault_head(const line_facts_seen& facts,
-                       const source_map& pieces) {
+std::string fault_head(const line_facts_seen& facts, const source_map& pieces) {
   if (!facts.block_fault) {
     return "faulty line: " + quorlen_tool::fault_reason(facts.fault);
   }
@@ -509,8 +503,7 @@ std::string entries_text(const line_facts_seen& facts) {
          (n == 1 ? "" : "] .. entries[" + std::to_string(end - 1)) + "])";
 }
 
-std::string later_text(const line_facts_seen& facts,
-                       const source_map& pieces) {
+std::string later_text(const line_facts_seen& facts, const source_map& pieces) {
   if (facts.follow != nullptr && facts.later_line != 0) {
     return "line " + std::to_string(editor_line(pieces, facts.later_line)) +
            " sets it again: the record ends with " +

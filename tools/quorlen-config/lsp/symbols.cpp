@@ -3,10 +3,10 @@
 #include <cstdio>
 
 #include "input/diagnostics.h"
+#include "input/source_map.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
 #include "quorlen_core.h"
-#include "input/source_map.h"
 
 namespace quorlen_lsp {
 namespace {

@@ -1,10 +1,10 @@
 #include "lsp/walk.h"
 
 #include "input/kept_failure.h"
-#include "lint/lint.h"
 #include "input/load.h"
-#include "record/record_json.h"
+#include "lint/lint.h"
 #include "quorlen_core.h"
+#include "record/record_json.h"
 
 namespace quorlen_lsp {
 namespace {

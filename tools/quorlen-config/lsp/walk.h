@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "quorlen_core.h"
 #include "quorlen_config_parser.h"
+#include "quorlen_core.h"
 
 namespace quorlen_lsp {
 

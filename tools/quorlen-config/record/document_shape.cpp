@@ -2,9 +2,9 @@
 
 #include "input/diagnostics.h"
 #include "input/field_range.h"
-#include "record/json_writer.h"
 #include "quorlen_config_parser.h"
 #include "quorlen_core.h"
+#include "record/json_writer.h"
 
 namespace quorlen_tool {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "record/document_shape.h"
 #include "input/entry_list.h"
 #include "quorlen_config_parser.h"
+#include "record/document_shape.h"
 
 namespace quorlen_tool {
 

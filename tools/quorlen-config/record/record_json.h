@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "input/entry_list.h"
-#include "record/json_writer.h"
 #include "quorlen_config_parser.h"
+#include "record/json_writer.h"
 #include "record/record_compare.h"
 
 namespace quorlen_tool {

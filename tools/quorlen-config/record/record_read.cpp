@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "input/diagnostics.h"
+#include "quorlen_core.h"
 #include "record/document_shape.h"
 #include "record/record_build.h"
 #include "record/record_json.h"
 #include "record/record_text.h"
-#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

@@ -2,8 +2,8 @@
 // section and key tables, so that it says exactly what write_document
 // writes and what read_document takes.
 #include "input/field_range.h"
-#include "record/record_json.h"
 #include "quorlen_core.h"
+#include "record/record_json.h"
 
 namespace quorlen_tool {
 

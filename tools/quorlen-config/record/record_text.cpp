@@ -7,9 +7,9 @@
 
 #include "input/diagnostics.h"
 #include "input/load.h"
+#include "input/source_map.h"
 #include "quorlen_core.h"
 #include "record/record_json.h"
-#include "input/source_map.h"
 
 namespace quorlen_tool {
 
