@@ -196,7 +196,9 @@ inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
         {"Q704", level::warning,
          "code-block end marker with no block open: a line of its own",
          rule_id::stray_block_end},
-        {"Q705", level::warning,
+        // An error: what was meant as a block is lost, and the refusals of
+        // its lines that it holds back are errors.
+        {"Q705", level::error,
          "line nearly a code-block marker: read as an ordinary line",
          rule_id::near_block_marker, true},
         {"Q801", level::warning, "MIN_VALUE above MAX_VALUE",
