@@ -3,7 +3,8 @@
 // the record that the original gives when each fix's meaning is applied to
 // the library's own reading of it (a key read under the name suggested, a
 // section under the section suggested, a value cut where the comment mark
-// now starts a comment, a line read without its byte-order mark); and its
+// now starts a comment, a line read without its byte-order mark, a line
+// read as the code-block marker it was nearly); and its
 // lint shows each fixed finding gone and no finding that was not there.
 #include <cctype>
 #include <cstddef>
@@ -157,6 +158,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
       m.sections[library_line] = suggested(f);
     } else if (f.code == "Q502") {
       m.cuts[library_line] = static_cast<std::size_t>(f.column - 1);
+    } else if (f.code == "Q705") {
+      // The line is read as the marker it was nearly.
+      const std::string marker = suggested(f);
+      check(marker == quorlen::BLOCK_START || marker == quorlen::BLOCK_END,
+            "a marker fix that writes no marker");
+      read.replace(start, end - start, marker);  // from the last up
     } else {
       check(f.code == "Q602" && bytes.compare(start, 3, "\xEF\xBB\xBF") == 0,
             "a fix of a kind there is none of");

@@ -52,13 +52,22 @@ class linter {
   }
 
   lint_outcome run() {
+    // Bytes that are no text still fill the record as the library fills it,
+    // but the rules are not told of them: what they would say of each
+    // "line" is noise that hides the one thing worth saying.
+    const std::string not_text_reason = not_text(bytes_);
+    muted_ = !not_text_reason.empty();
     quorlen::parse_observer observer{on_fault, this, on_line};
     lint_outcome outcome;
     outcome.result = parse_bytes(bytes_, on_event, this, &observer);
     failure_.rethrow();
     ctx_.setup.finish();
-    for (auto& family : families_) family->section_end(ctx_);
-    for (auto& family : families_) family->finish(ctx_);
+    if (muted_) {
+      ctx_.add(rule_id::not_text, {{1, 1}, 2}, not_text_reason);
+    } else {
+      for (auto& family : families_) family->section_end(ctx_);
+      for (auto& family : families_) family->finish(ctx_);
+    }
     outcome.findings = kept_findings();
     outcome.library_lines = library_lines_;
     outcome.file_lines = map_.lines();
@@ -71,6 +80,7 @@ class linter {
     auto* lint = static_cast<linter*>(self);
     lint->library_lines_ = facts.number;
     lint->ctx_.facts = facts;
+    if (lint->muted_) return;
     lint->failure_.run([&] { lint->line(); });
   }
 
@@ -86,6 +96,7 @@ class linter {
 
   static void on_fault(void* self, const quorlen::fault& f) {
     auto* lint = static_cast<linter*>(self);
+    if (lint->muted_) return;
     lint->failure_.run([&] {
       for (auto& family : lint->families_) family->fault(lint->ctx_, f);
     });
@@ -96,7 +107,7 @@ class linter {
     auto* lint = static_cast<linter*>(self);
     const int accepted = lint->ctx_.setup.event(section, name, value);
     const bool starts = name == nullptr && value == nullptr;
-    if (accepted != 0 || starts) {
+    if ((accepted != 0 || starts) && !lint->muted_) {
       lint->failure_.run([&] { lint->event(section, name, value); });
     }
     return accepted;
@@ -147,18 +158,16 @@ class linter {
   // file disables.
   std::vector<finding> kept_findings() {
     std::vector<finding>& found = ctx_.findings;
-    // What a key or value line says, where another finding tells why the
-    // line reads as it does.
+    // What follows from another finding: on the lines it explains, of the
+    // kinds it holds back.
     const auto explained = [&](const finding& f) {
       const rule* r = find_rule(f.code);
-      const bool about_keys_and_values =
-          r != nullptr &&
-          ((r->id >= rule_id::unknown_key && r->id <= rule_id::hash_in_text) ||
-           r->id == rule_id::camera_key_again ||
-           r->id == rule_id::control_key_again);
-      if (!about_keys_and_values) return false;
-      for (const auto& [first, last] : ctx_.explained) {
-        if (f.line >= first && f.line <= last) return true;
+      if (r == nullptr) return false;
+      for (const explanation& e : ctx_.explained) {
+        if (f.line >= e.first_line && f.line <= e.last_line &&
+            holds_back(e.reach, r->id)) {
+          return true;
+        }
       }
       return false;
     };
@@ -184,6 +193,7 @@ class linter {
   suppressions suppressions_;
   span block_marker_;  // the line that opened the last code block
   int library_lines_ = 0;
+  bool muted_ = false;  // the bytes are not text
   kept_failure failure_;
 };
 

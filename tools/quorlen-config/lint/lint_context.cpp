@@ -99,8 +99,27 @@ void lint_context::add(rule_id id, span where, std::string message,
   findings.push_back(std::move(f));
 }
 
-void lint_context::explain(int first_line, int last_line) {
-  explained.emplace_back(first_line, last_line);
+void lint_context::explain(int first_line, int last_line, unsigned reach) {
+  explained.push_back({first_line, last_line, reach});
+}
+
+bool holds_back(unsigned reach, rule_id id) {
+  const bool about_keys =
+      (id >= rule_id::unknown_key && id <= rule_id::hash_in_text) ||
+      id == rule_id::camera_key_again || id == rule_id::control_key_again;
+  const bool about_lines =
+      id == rule_id::no_separator || id == rule_id::refused_line ||
+      id == rule_id::indented_after_header || id == rule_id::indented_key ||
+      id == rule_id::indented_block_marker || id == rule_id::stray_block_end;
+  const bool about_section =
+      id == rule_id::block_elsewhere || id == rule_id::second_block ||
+      (id >= rule_id::min_above_max && id <= rule_id::no_ctrl_name);
+  const bool about_block_end =
+      id == rule_id::block_unterminated || id == rule_id::block_broken_off;
+  return ((reach & held::keys) != 0 && about_keys) ||
+         ((reach & held::lines) != 0 && about_lines) ||
+         ((reach & held::section) != 0 && about_section) ||
+         ((reach & held::block_end) != 0 && about_block_end);
 }
 
 bool lint_context::known_key(std::uint32_t code, const char* name) {
@@ -139,6 +158,24 @@ std::string name_on_its_own(const char* text) {
   } found;
   quorlen::parse_text(text, probe::handle, &found);
   return found.name;
+}
+
+std::string section_on_its_own(const char* text) {
+  struct probe {
+    char section[quorlen::MAX_SECTION] = {};
+    bool started = false;
+    static int handle(void* self, const char* section, const char* name,
+                      const char* value) {
+      auto* found = static_cast<probe*>(self);
+      if (name == nullptr && value == nullptr && !found->started) {
+        found->started = true;
+        std::snprintf(found->section, sizeof found->section, "%s", section);
+      }
+      return 1;
+    }
+  } found;
+  quorlen::parse_text(text, probe::handle, &found);
+  return found.section;
 }
 
 const char* nearest(const std::vector<const char*>& names,

@@ -16,6 +16,26 @@
 
 namespace quorlen_tool {
 
+// What a cause holds back on the lines it explains, one bit a kind of
+// follow-on finding.
+namespace held {
+constexpr unsigned keys = 1;      // what the keys and values on them say
+constexpr unsigned lines = 2;     // what the library makes of them as
+                                  // ordinary lines: refusals, stray markers
+constexpr unsigned section = 4;   // what the section they land in makes of
+                                  // them: its control's range, step, blocks
+constexpr unsigned block_end = 8; // a code block they leave open
+}  // namespace held
+
+// Whether a cause of that reach holds back a finding of the rule.
+bool holds_back(unsigned reach, rule_id id);
+
+struct explanation {
+  int first_line;
+  int last_line;
+  unsigned reach;
+};
+
 struct position {
   int line = 0;    // as an editor counts
   int column = 0;  // 1-based, in bytes
@@ -61,9 +81,9 @@ class lint_context {
 
   void add(rule_id id, span where, std::string message,
            std::string suggestion = "", std::vector<edit> fix = {});
-  // The findings on these lines about keys and values follow from one
+  // The findings on these lines of the kinds reach names follow from one
   // already given, and are left out.
-  void explain(int first_line, int last_line);
+  void explain(int first_line, int last_line, unsigned reach = held::keys);
   // Whether name is a key of the section with this code.
   static bool known_key(std::uint32_t code, const char* name);
 
@@ -75,7 +95,7 @@ class lint_context {
   bool seen_header = false;
   int control = -1;  // the control being filled, -1 for none
   std::vector<finding> findings;
-  std::vector<std::pair<int, int>> explained;
+  std::vector<explanation> explained;
 
  private:
   static void took(void* self, const register_entry& e) {
@@ -143,6 +163,20 @@ std::string upper(std::string_view text);
 // The name the engine reads in this text on a line of its own; empty when
 // it reads no name/value pair there.
 std::string name_on_its_own(const char* text);
+// What a file that is not text shows in its first NOT_TEXT_SAMPLE bytes: a
+// run of NOT_TEXT_NUL_RUN NUL bytes (a line of text may hold a stray NUL,
+// never a run of them), or at least NOT_TEXT_CONTROLS control bytes other
+// than tab, CR, LF and FF that make more than NOT_TEXT_PERCENT in a hundred
+// of them.  Text in any 8-bit encoding or UTF-8 holds none of those.
+constexpr std::size_t NOT_TEXT_SAMPLE = 8192;
+constexpr std::size_t NOT_TEXT_NUL_RUN = 4;
+constexpr std::size_t NOT_TEXT_CONTROLS = 16;
+constexpr std::size_t NOT_TEXT_PERCENT = 5;
+// Why the bytes are not a text file, or empty when they may be one.
+std::string not_text(std::string_view bytes);
+// The section the engine starts on this text as a line of its own; empty
+// when it starts none there.
+std::string section_on_its_own(const char* text);
 
 }  // namespace quorlen_tool
 

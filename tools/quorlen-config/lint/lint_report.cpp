@@ -91,7 +91,13 @@ std::string gcc_report(const std::string& shown_path, const source_map& map,
                            std::to_string(f.column) + ":") +
            " " + paint(colour, std::string(level_name(f.severity)) + ":") +
            " " + message + " [" + paint(colour, f.code) + "]\n";
-    const std::string_view line = map.line_text(f.line);
+    std::string_view line = map.line_text(f.line);
+    // Of bytes that are no text, the first few tell what they are; the
+    // rest of the "line" is noise.
+    constexpr std::size_t NOT_TEXT_SHOWN = 16;
+    if (f.code == rule_of(rule_id::not_text).code) {
+      line = line.substr(0, NOT_TEXT_SHOWN);
+    }
     const std::string number = std::to_string(f.line);
     const std::string gutter(number.size() < 5 ? 5 - number.size() : 0, ' ');
     const auto begin = static_cast<std::size_t>(f.column - 1);

@@ -1,5 +1,8 @@
 // Controls: a range that cannot hold, a step that goes nowhere, a control
-// without a name, and two controls of one name.
+// without a name, and two controls of one name.  Names are compared as the
+// controls are written: a control header that the library consumes (one
+// that broke a code block off, or lacks its ']') starts no control in the
+// record, yet its name is the author's and must not hide a repeat.
 #include <cstring>
 #include <map>
 
@@ -29,6 +32,22 @@ class controls final : public rule_family {
     open_ = true;
     header_ = ev.header;
     places_.clear();
+    written_ = {true, ev.header.begin.line, "", {}};
+  }
+
+  void fault(lint_context& ctx, const quorlen::fault& f) override {
+    std::string header = f.text;
+    if (f.kind == quorlen::fault_kind::unclosed_section) {
+      header += "]";
+    } else if (f.kind != quorlen::fault_kind::block_broken_off) {
+      return;
+    }
+    end_written(ctx);
+    const bool control =
+        quorlen::code_of(quorlen::section_codes,
+                         section_on_its_own(header.c_str()).c_str()) ==
+        quorlen::CONTROL_SECTION;
+    if (control) written_ = {true, ctx.map.editor_line(f.line), "", {}};
   }
 
   void pair(lint_context& ctx, const pair_event& ev) override {
@@ -36,9 +55,14 @@ class controls final : public rule_family {
       return;
     }
     places_[ev.row] = ctx.name_span(ev.name);
+    if (ev.row == &name_ && written_.open) {
+      written_.name = text_of(&ctx.record->controls[ctx.control], name_);
+      written_.place = places_[ev.row];
+    }
   }
 
   void section_end(lint_context& ctx) override {
+    end_written(ctx);
     if (!open_) return;
     open_ = false;
     finish_control(ctx, ctx.record->controls[ctx.control]);
@@ -74,21 +98,33 @@ class controls final : public rule_family {
                   ? "STEP " + std::to_string(step) + " is 0 or below"
                   : std::string("control has no STEP; the record holds 0"));
     }
-    const std::string name = text_of(&c, name_);
-    if (name.empty()) {
+    if (text_of(&c, name_).empty()) {
       ctx.add(rule_id::no_ctrl_name, place(name_), "control has no CTRL_NAME");
-      return;
     }
-    auto first = names_.find(name);
+  }
+
+  // The control as written ends: its name against those before.
+  void end_written(lint_context& ctx) {
+    if (!written_.open) return;
+    written_.open = false;
+    if (written_.name.empty()) return;
+    auto first = names_.find(written_.name);
     if (first != names_.end()) {
-      ctx.add(rule_id::same_ctrl_name, place(name_),
-              "CTRL_NAME " + in_quotes(name) +
+      ctx.add(rule_id::same_ctrl_name, written_.place,
+              "CTRL_NAME " + in_quotes(written_.name) +
                   " is already the name of the control at line " +
                   std::to_string(first->second));
     } else {
-      names_.emplace(name, header_.begin.line);
+      names_.emplace(written_.name, written_.line);
     }
   }
+
+  struct written {
+    bool open = false;
+    int line = 0;      // its header's
+    std::string name;  // its last CTRL_NAME
+    span place;        // where that stands
+  };
 
   const quorlen::field& min_;
   const quorlen::field& max_;
@@ -98,6 +134,7 @@ class controls final : public rule_family {
   bool open_ = false;
   span header_;
   std::map<const quorlen::field*, span> places_;
+  written written_;
   std::map<std::string, int> names_;  // each name's first control's line
 };
 

@@ -1,6 +1,7 @@
 // How lines are read: the lines the library refuses, lines read in pieces,
-// a byte-order mark out of place, and indentation that means something
-// other than it seems.
+// a byte-order mark out of place, indentation that means something other
+// than it seems, a NUL byte that ends a line early, and a file that is no
+// text at all.
 #include <cstring>
 
 #include "input/diagnostics.h"
@@ -19,11 +20,46 @@ constexpr rule_id FAULT_RULES[] = {
     rule_id::block_broken_off, rule_id::block_no_memory,
 };
 
+// Whether a byte is one that no text holds: a control byte other than a
+// tab, a line end or a form feed.
+bool control_byte(unsigned char c) {
+  return (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') ||
+         c == 0x7F;
+}
+
+// The library reads a line as a C string: a NUL byte ends it, and what
+// stands after the NUL in the read is never seen.
+void nul_in_line(lint_context& ctx) {
+  if (ctx.facts.kind == line_kind::comment) return;  // all of it a comment
+  const std::string_view piece = ctx.piece_text(0);
+  const std::size_t nul = piece.find('\0');
+  if (nul == std::string_view::npos) return;
+  std::string_view rest = piece.substr(nul);
+  while (!rest.empty() && (rest.back() == '\0' || is_blank(rest.back()))) {
+    rest.remove_suffix(1);
+  }
+  std::size_t skip = 0;
+  while (skip < rest.size() && (rest[skip] == '\0' || is_blank(rest[skip]))) {
+    ++skip;
+  }
+  rest.remove_prefix(skip);
+  if (rest.empty()) return;  // nothing after it but blanks
+  constexpr std::size_t SHOWN = 40;
+  const std::string lost =
+      rest.size() > SHOWN ? in_quotes(rest.substr(0, SHOWN)) + "..."
+                          : in_quotes(rest);
+  ctx.add(rule_id::nul_byte, ctx.span_at(ctx.facts.buffer + nul, 1),
+          "NUL byte: the library reads the line only up to it and never sees "
+          "the " + std::to_string(rest.size()) + " characters after it: " +
+              lost);
+}
+
 class lines final : public rule_family {
  public:
   void line(lint_context& ctx) override {
     const quorlen::line_facts& facts = ctx.facts;
     const source_map::piece piece = ctx.map.piece_at(facts.number);
+    nul_in_line(ctx);
     if (facts.number > 1 && piece.column0 == 0 &&
         std::strncmp(facts.buffer, "\xEF\xBB\xBF", 3) == 0) {
       // Files joined end to end leave one there; it goes.
@@ -113,5 +149,29 @@ class lines final : public rule_family {
 }  // namespace
 
 std::unique_ptr<rule_family> line_rules() { return std::make_unique<lines>(); }
+
+std::string not_text(std::string_view bytes) {
+  const std::string_view sample = bytes.substr(0, NOT_TEXT_SAMPLE);
+  std::size_t controls = 0;
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < sample.size(); ++i) {
+    const auto c = static_cast<unsigned char>(sample[i]);
+    run = c == 0 ? run + 1 : 0;
+    if (run == NOT_TEXT_NUL_RUN) {
+      return "not a text file: byte " + std::to_string(i + 2 - run) +
+             " starts a run of NUL bytes, which no configuration file holds; "
+             "nothing else is reported for it";
+    }
+    if (control_byte(c)) ++controls;
+  }
+  if (controls >= NOT_TEXT_CONTROLS &&
+      controls * 100 > sample.size() * NOT_TEXT_PERCENT) {
+    return "not a text file: " + std::to_string(controls) + " of its first " +
+           std::to_string(sample.size()) +
+           " bytes are control bytes, which no configuration file holds so "
+           "many of; nothing else is reported for it";
+  }
+  return "";
+}
 
 }  // namespace quorlen_tool
