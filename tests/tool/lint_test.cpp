@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "lint/fixes.h"
 #include "input/number_reading.h"
-#include "record/record_json.h"
+#include "lint/fixes.h"
 #include "quorlen_core.h"
+#include "record/record_json.h"
 #include "test_support.h"
 
 namespace {
@@ -269,21 +269,26 @@ TEST(lint, a_cause_leaves_out_what_follows_from_it) {
        {"Q705"}},
       // The block runs on to the end.
       {std::string(CTL) + OK_CONTROL +
-           "======CODE_BLOCK_START======\nset(value);\n=====CODE_BLOCK_END======\n",
+           "======CODE_BLOCK_START======\nset(value);\n=====CODE_BLOCK_END====="
+           "=\n",
        {"Q705"}},
       // The lines after the consumed header set the first control's keys
       // again and break its range; the third control's name is a real
       // repeat of the first's.
       {std::string(CTL) +
            "CTRL_NAME = exposure\nMIN_VALUE = 0\nMAX_VALUE = 100\nSTEP = 1\n"
-           "======CODE_BLOCK_START======\nset(value);\n" + CTL +
+           "======CODE_BLOCK_START======\nset(value);\n" +
+           CTL +
            "CTRL_NAME = gain\nMIN_VALUE = 200\nMAX_VALUE = 150\nSTEP = 0\n" +
            BLOCK_A + CTL + "CTRL_NAME = exposure\nMAX_VALUE = 9\nSTEP = 1\n",
        {"Q005", "Q805"}},
       // Register lines in the camera section: unknown keys there.
-      {std::string(CAM) + "CFG_MODE = 1\n[register parameter\nREG = 1\nREG = 2\n",
+      {std::string(CAM) +
+           "CFG_MODE = 1\n[register parameter\nREG = 1\nREG = 2\n",
        {"Q001", "Q105"}},
-      {"\x7f" "ELF" + std::string(8, '\0') + "\n" + CAM + "CFG_MODE\n",
+      {"\x7f"
+       "ELF" +
+           std::string(8, '\0') + "\n" + CAM + "CFG_MODE\n",
        {"Q606"}},
   };
   for (const auto& r : rows) {
@@ -409,10 +414,12 @@ TEST(lint, fixes_mend_what_is_certain_and_nothing_else) {
            "MAX_VALUE = 1\nSTEP = 1\n"},
       {"late byte-order mark", std::string(CAM) + "\xEF\xBB\xBF; b.cfg\n",
        "Q602", std::string(CAM) + "; b.cfg\n"},
-      {"joined groups keep their style", "[register parameters][dev3][inf2]\nREG = 1\n",
-       "Q101", "[register parameter][dev3][inf2]\nREG = 1\n"},
+      {"joined groups keep their style",
+       "[register parameters][dev3][inf2]\nREG = 1\n", "Q101",
+       "[register parameter][dev3][inf2]\nREG = 1\n"},
       {"misspelt start marker",
-       std::string(CTL) + OK_CONTROL + "======CODE_BLOCK_START=====\nset(value);\n" +
+       std::string(CTL) + OK_CONTROL +
+           "======CODE_BLOCK_START=====\nset(value);\n" +
            "======CODE_BLOCK_END======\n",
        "Q705",
        std::string(CTL) + OK_CONTROL + BLOCK_A.substr(0, 29) + "set(value);\n" +
@@ -424,7 +431,8 @@ TEST(lint, fixes_mend_what_is_certain_and_nothing_else) {
        std::string(CTL) + OK_CONTROL + "======CODE_BLOCK_START======\n" +
            "set(value);\n======CODE_BLOCK_END======\n"},
       {"a marker that would open a block nothing keeps",
-       std::string(CAM) + "=====CODE_BLOCK_START======\nx\n======CODE_BLOCK_END======\n",
+       std::string(CAM) +
+           "=====CODE_BLOCK_START======\nx\n======CODE_BLOCK_END======\n",
        "Q705", ""},
       {"two names as near", "[register parameter][dev3][inf4]\n", "Q101", ""},
       {"a mark in a text", std::string(CAM) + "TYPE = a;b\n", "Q502", ""},

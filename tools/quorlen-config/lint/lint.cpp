@@ -7,11 +7,11 @@
 #include <new>
 
 #include "input/kept_failure.h"
-#include "lint/lint_context.h"
 #include "input/load.h"
 #include "input/number_reading.h"
-#include "quorlen_core.h"
+#include "lint/lint_context.h"
 #include "lint/suppressions.h"
+#include "quorlen_core.h"
 
 namespace quorlen_tool {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "quorlen_config_parser.h"
 #include "lint/rules.h"
+#include "quorlen_config_parser.h"
 
 namespace quorlen_tool {
 

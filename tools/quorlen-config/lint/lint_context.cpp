@@ -126,8 +126,7 @@ bool lint_context::known_key(std::uint32_t code, const char* name) {
   if (code == quorlen::CAMERA_SECTION || code == quorlen::CONTROL_SECTION) {
     return quorlen::find_field(code, name) != nullptr;
   }
-  return code != 0 &&
-         quorlen::code_of(quorlen::register_key_codes, name) != 0;
+  return code != 0 && quorlen::code_of(quorlen::register_key_codes, name) != 0;
 }
 
 std::string lines_text(int count) {

@@ -10,21 +10,21 @@
 #include <vector>
 
 #include "input/diagnostics.h"
+#include "input/source_map.h"
 #include "lint/lint.h"
 #include "quorlen_core.h"
-#include "input/source_map.h"
 
 namespace quorlen_tool {
 
 // What a cause holds back on the lines it explains, one bit a kind of
 // follow-on finding.
 namespace held {
-constexpr unsigned keys = 1;      // what the keys and values on them say
-constexpr unsigned lines = 2;     // what the library makes of them as
-                                  // ordinary lines: refusals, stray markers
-constexpr unsigned section = 4;   // what the section they land in makes of
-                                  // them: its control's range, step, blocks
-constexpr unsigned block_end = 8; // a code block they leave open
+constexpr unsigned keys = 1;       // what the keys and values on them say
+constexpr unsigned lines = 2;      // what the library makes of them as
+                                   // ordinary lines: refusals, stray markers
+constexpr unsigned section = 4;    // what the section they land in makes of
+                                   // them: its control's range, step, blocks
+constexpr unsigned block_end = 8;  // a code block they leave open
 }  // namespace held
 
 // Whether a cause of that reach holds back a finding of the rule.
@@ -89,9 +89,9 @@ class lint_context {
 
   const source_map& map;
   camera_setup* record;
-  quorlen::setup_watch setup;    // the library's handler
-  register_entry entry{};        // the register entry filled last
-  quorlen::line_facts facts{};   // the line being read
+  quorlen::setup_watch setup;   // the library's handler
+  register_entry entry{};       // the register entry filled last
+  quorlen::line_facts facts{};  // the line being read
   bool seen_header = false;
   int control = -1;  // the control being filled, -1 for none
   std::vector<finding> findings;

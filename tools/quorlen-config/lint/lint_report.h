@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "record/json_writer.h"
-#include "lint/lint.h"
 #include "input/source_map.h"
+#include "lint/lint.h"
+#include "record/json_writer.h"
 
 namespace quorlen_tool {
 

@@ -163,7 +163,8 @@ class blocks final : public rule_family {
       fix.push_back({at, at + written.size(), marker});
     }
     const span where = ctx.line_span();
-    const std::string suggestion = "did you mean '" + std::string(marker) + "'?";
+    const std::string suggestion =
+        "did you mean '" + std::string(marker) + "'?";
     if (start) {
       if (near_start_.begin.line != 0 || misread_) return;
       near_start_ = where;
@@ -241,8 +242,8 @@ class blocks final : public rule_family {
   int block_line_ = 0;  // the current control's block
   span near_start_;     // a misspelt start marker whose lines run on
   std::vector<edit> near_start_fix_;
-  int near_end_ = 0;     // a misspelt end marker in the open block
-  int broken_off_ = 0;   // the header that broke the last block off
+  int near_end_ = 0;    // a misspelt end marker in the open block
+  int broken_off_ = 0;  // the header that broke the last block off
   bool misread_ = false;
   span marker_;
   std::string continued_;

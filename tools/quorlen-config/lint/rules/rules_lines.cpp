@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "input/diagnostics.h"
-#include "lint/lint_context.h"
 #include "input/load.h"
+#include "lint/lint_context.h"
 
 namespace quorlen_tool {
 
@@ -45,13 +45,13 @@ void nul_in_line(lint_context& ctx) {
   rest.remove_prefix(skip);
   if (rest.empty()) return;  // nothing after it but blanks
   constexpr std::size_t SHOWN = 40;
-  const std::string lost =
-      rest.size() > SHOWN ? in_quotes(rest.substr(0, SHOWN)) + "..."
-                          : in_quotes(rest);
+  const std::string lost = rest.size() > SHOWN
+                               ? in_quotes(rest.substr(0, SHOWN)) + "..."
+                               : in_quotes(rest);
   ctx.add(rule_id::nul_byte, ctx.span_at(ctx.facts.buffer + nul, 1),
           "NUL byte: the library reads the line only up to it and never sees "
-          "the " + std::to_string(rest.size()) + " characters after it: " +
-              lost);
+          "the " +
+              std::to_string(rest.size()) + " characters after it: " + lost);
 }
 
 class lines final : public rule_family {

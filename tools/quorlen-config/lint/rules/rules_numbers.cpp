@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "input/diagnostics.h"
-#include "lint/lint_context.h"
 #include "input/number_reading.h"
+#include "lint/lint_context.h"
 
 namespace quorlen_tool {
 

@@ -151,9 +151,9 @@ class sections final : public rule_family {
       if (u.moved == 0) continue;  // nothing goes anywhere
       const int first = u.header.begin.line + 1;
       const std::string lines =
-          last > first ? "lines " + std::to_string(first) + " to " +
-                             std::to_string(last)
-                       : "line " + std::to_string(first);
+          last > first
+              ? "lines " + std::to_string(first) + " to " + std::to_string(last)
+              : "line " + std::to_string(first);
       std::string into;
       if (current_line_ == 0) {
         into = "stand before any section header and are ignored";
@@ -163,8 +163,8 @@ class sections final : public rule_family {
                (current_known_ ? "" : ", which is unknown: they are ignored");
       }
       ctx.add(rule_id::lines_after_unclosed_header, u.header,
-              "this header without its ']' starts no section: " + lines +
-                  " " + into);
+              "this header without its ']' starts no section: " + lines + " " +
+                  into);
       ctx.explain(first, last, held::keys | held::section);
     }
     unclosed_.clear();
@@ -175,7 +175,7 @@ class sections final : public rule_family {
     int moved;  // the pairs and blocks after it
   };
   std::vector<unclosed> unclosed_;
-  std::string current_;  // the section in force
+  std::string current_;   // the section in force
   int current_line_ = 0;  // its header's line; 0 before any
   bool current_known_ = false;
 
