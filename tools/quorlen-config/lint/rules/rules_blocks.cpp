@@ -35,6 +35,14 @@ const char* near_marker(std::string_view text) {
   if (text.size() + longest / 3 < shortest || text.size() > longest * 4 / 3) {
     return nullptr;
   }
+  // An edit adds or takes one '=' at most, so a line with far fewer than a
+  // marker has is near neither: most lines go without a distance.
+  const auto signs = [](std::string_view s) {
+    return static_cast<std::size_t>(std::count(s.begin(), s.end(), '='));
+  };
+  const std::size_t fewest =
+      std::min(signs(quorlen::BLOCK_START), signs(quorlen::BLOCK_END));
+  if (signs(text) + longest / 3 < fewest) return nullptr;
   return nearest({quorlen::BLOCK_START, quorlen::BLOCK_END}, text, upper);
 }
 
