@@ -1,18 +1,7 @@
 # Fails unless the manual page names the same commands and options as the
 # tool's --help and its commands' --help.
 #   cmake -DTOOL=... -DMANUAL=... [-DEMULATOR=a|b|c] -P manual.cmake
-set(run ${TOOL})
-if(EMULATOR)
-  string(REPLACE "|" ";" run "${EMULATOR}")
-  list(APPEND run ${TOOL})
-endif()
-execute_process(COMMAND ${run} --help OUTPUT_VARIABLE top RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "--help failed")
-endif()
-string(REGEX MATCH "Subcommands:\n.*" listing "${top}")
-string(REGEX MATCHALL "\n  [a-z]+ " commands "${listing}")
-list(TRANSFORM commands STRIP)
+include(${CMAKE_CURRENT_LIST_DIR}/tool_help.cmake)
 set(help "${top}")
 foreach(command IN LISTS commands)
   execute_process(COMMAND ${run} ${command} --help OUTPUT_VARIABLE text)

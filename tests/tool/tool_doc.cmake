@@ -11,11 +11,7 @@
 # Every section's options must be exactly those its --help names, and every
 # command --help lists must have its section.
 cmake_minimum_required(VERSION 3.16)
-set(run ${TOOL})
-if(EMULATOR)
-  string(REPLACE "|" ";" run "${EMULATOR}")
-  list(APPEND run ${TOOL})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/tool_help.cmake)
 
 # The options a --help text lists under "Options:", sorted: each line's
 # leading name, -h among them (its prose, which may name other commands'
@@ -40,17 +36,6 @@ function(help_options text out)
   set(${out} "${options}" PARENT_SCOPE)
 endfunction()
 
-execute_process(COMMAND ${run} --help OUTPUT_VARIABLE top RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "--help failed")
-endif()
-string(REGEX MATCH "Subcommands:\n.*" listing "${top}")
-string(REGEX MATCHALL "\n  [a-z]+ " commands "${listing}")
-list(TRANSFORM commands STRIP)
-list(SORT commands)
-if(NOT commands)
-  message(FATAL_ERROR "--help lists no commands")
-endif()
 help_options("${top}" help_quorlen-config)
 foreach(command IN LISTS commands)
   execute_process(COMMAND ${run} ${command} --help OUTPUT_VARIABLE text
