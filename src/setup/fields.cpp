@@ -47,19 +47,44 @@ const field fields[] = {
 #undef CAMERA
 #undef QUORLEN_FIELD
 
-const field* find_field(std::uint32_t family, const char* key,
-                        const field* last) {
+namespace {
+
+// With whole_words, the first four bytes of a key are compared as one word,
+// which a key of three or four letters settles alone; the key must then have
+// four bytes readable, as every name the engine delivers has.
+template <bool whole_words>
+const field* find_row(std::uint32_t family, const char* key,
+                      const field* last) {
   const field* const from =
       last != nullptr && last[1].key != nullptr ? last + 1 : fields;
+  const std::uint32_t head = whole_words ? word_at(key) : 0;
   const field* f = from;
   do {
-    if (f->key[0] == key[0] && f->family == family && same_name(f->key, key)) {
+    // Equal words hold a terminator at the same place or none.
+    const bool same =
+        whole_words ? word_at(f->key) == head && f->family == family &&
+                          (f->key[3] == '\0' || same_name(f->key + 4, key + 4))
+                    : f->key[0] == key[0] && f->family == family &&
+                          same_name(f->key, key);
+    if (same) {
       // A pair's second row, met first after the pair's key, is the pair.
       return f->kind == field_kind::pair_second ? f - 1 : f;
     }
     if ((++f)->key == nullptr) f = fields;
   } while (f != from);
   return nullptr;
+}
+
+}  // namespace
+
+const field* find_field(std::uint32_t family, const char* key,
+                        const field* last) {
+  return find_row<false>(family, key, last);
+}
+
+const field* find_delivered_field(std::uint32_t family, const char* key,
+                                  const field* last) {
+  return find_row<true>(family, key, last);
 }
 
 namespace {

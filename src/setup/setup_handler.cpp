@@ -65,8 +65,8 @@ int control_event(setup_context& context, const char* name, const char* value) {
     std::memcpy(code, value, size);
     std::free(control.code);
     control.code = code;
-  } else if (const field* f =
-                 find_field(CONTROL_SECTION, name, context.last_field)) {
+  } else if (const field* f = find_delivered_field(CONTROL_SECTION, name,
+                                                   context.last_field)) {
     store_field(&control, *f, value, context.is_space);
     context.last_field = f;
   }
@@ -115,7 +115,7 @@ template <std::size_t... place>
                                                 std::uint32_t section,
                                                 const char* name,
                                                 const char* value) {
-  const std::uint32_t key = lookup_code(register_key_codes, name);
+  const std::uint32_t key = lookup_register_key(name);
   if (key == 0) return 1;
   register_entry* entry;
   if (!append_entry(context, &entry)) return 0;
@@ -137,7 +137,8 @@ template <std::size_t... place>
   // unknown key.
   if (name == nullptr || value == nullptr) return 1;
   if (code != CAMERA_SECTION) return register_line(c, code, name, value);
-  if (const field* f = find_field(CAMERA_SECTION, name, c.last_field)) {
+  if (const field* f =
+          find_delivered_field(CAMERA_SECTION, name, c.last_field)) {
     store_field(c.setup, *f, value, c.is_space);
     c.last_field = f;
   }

@@ -23,17 +23,19 @@ inline bool same_name(const char* a, const char* b) {
   return *a == *b;
 }
 
+// The four bytes at p as one word, wherever p stands.
+inline std::uint32_t word_at(const char* p) {
+  std::uint32_t w;
+  __builtin_memcpy(&w, p, sizeof w);
+  return w;
+}
+
 // Whether the n >= 4 bytes at a and b are equal, a word at a time.
 inline bool same_bytes(const char* a, const char* b, std::size_t n) {
-  const auto word = [](const char* p) {
-    std::uint32_t w;
-    __builtin_memcpy(&w, p, sizeof w);
-    return w;
-  };
   for (; n > 4; n -= 4, a += 4, b += 4) {
-    if (word(a) != word(b)) return false;
+    if (word_at(a) != word_at(b)) return false;
   }
-  return word(a + n - 4) == word(b + n - 4);
+  return word_at(a + n - 4) == word_at(b + n - 4);
 }
 
 // The code of the row whose name equals key exactly; 0 for none.  Given
@@ -56,6 +58,21 @@ inline std::uint32_t lookup_code(const code_row* table, const char* key,
     }
     if ((++row)->name == nullptr) row = table;
   } while (row != from);
+  return 0;
+}
+
+// The code of the register key that equals key; 0 for none.  Its first four
+// bytes are taken as one word: a key of three letters then matches with its
+// terminator in one compare.  The engine keeps 8 bytes readable from the
+// start of every name it delivers, and every key in the table is at least
+// three letters long.
+inline std::uint32_t lookup_register_key(const char* key) {
+  const std::uint32_t head = word_at(key);
+  for (const code_row* row = register_key_codes; row->name != nullptr; ++row) {
+    if (word_at(row->name) != head) continue;
+    // Equal words hold no terminator before the fourth byte, or the same.
+    if (row->length < 4 || same_name(row->name + 4, key + 4)) return row->code;
+  }
   return 0;
 }
 

@@ -4,7 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "setup/fields.h"
 #include "setup/setup_internal.h"
 #include "test_support.h"
 
@@ -315,6 +318,55 @@ TEST(controls, two_calls_append) {
   EXPECT_EQ(s.s.control_count, 2u);
   EXPECT_EQ(s.s.entry_count, 2u);
   EXPECT_STREQ(s.s.controls[1].ctrl_name, "a");
+}
+
+// What a parse stored, as bytes: the record without its two pointers, the
+// first control and the entry count.
+std::string stored(const std::string& text) {
+  owned_setup s;
+  parse(text, &s.s);
+  camera_setup plain = s.s;
+  plain.entries = nullptr;
+  plain.controls = nullptr;
+  std::string bytes(reinterpret_cast<const char*>(&plain), sizeof plain);
+  if (s.s.control_count > 0) {
+    control_entry first = s.s.controls[0];
+    first.code = nullptr;
+    bytes.append(reinterpret_cast<const char*>(&first), sizeof first);
+  }
+  return bytes;
+}
+
+TEST(keys, only_the_exact_name_is_a_key) {
+  std::vector<std::pair<std::string, std::string>> keys;  // section, key
+  for (const auto* row = quorlen::register_key_codes; row->name; ++row) {
+    keys.emplace_back("[register parameter]\n", row->name);
+  }
+  for (const auto* f = quorlen::fields; f->key != nullptr; ++f) {
+    keys.emplace_back(f->family == quorlen::CAMERA_SECTION
+                          ? "[camera parameter]\n"
+                          : "[control parameter]\n",
+                      f->key);
+  }
+  for (const auto& [section, key] : keys) {
+    SCOPED_TRACE(key);
+    // Keys are compared a word at a time from their start.
+    EXPECT_GE(key.size(), 3u);
+    const std::string line = " = 7, 9\n";
+    const std::string none = stored(section);
+    EXPECT_NE(stored(section + key + line), none);
+    std::vector<std::string> near = {key.substr(0, key.size() - 1), key + "S",
+                                     key + "_X"};
+    for (std::size_t i = 0; i < key.size(); ++i) {
+      std::string changed = key;
+      changed[i] = static_cast<char>(changed[i] ^ 0x20);  // case, or '_' to DEL
+      near.push_back(changed);
+    }
+    for (const auto& n : near) {
+      SCOPED_TRACE(n);
+      EXPECT_EQ(stored(section + n + line), none);
+    }
+  }
 }
 
 }  // namespace
