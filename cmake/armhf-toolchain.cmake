@@ -26,5 +26,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 find_program(QUORLEN_QEMU_ARM qemu-arm)
 if(QUORLEN_QEMU_ARM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORLEN_QEMU_ARM} -L ${QUORLEN_ARMHF_SYSROOT})
+  # The toolchain's C library must go with its own loader: once armhf
+  # packages are installed, the loader's cache names Debian's armhf C library
+  # first, a different build, and threads then crash.  Other libraries (the
+  # multiarch ones) are still found through the cache.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUORLEN_QEMU_ARM} -L ${QUORLEN_ARMHF_SYSROOT}
+      -E LD_LIBRARY_PATH=${QUORLEN_ARMHF_SYSROOT}/lib)
 endif()
