@@ -43,6 +43,10 @@ const command commands[] = {
      "Run a language server for editors (LSP 3.17) on standard input and "
      "output: diagnostics, hover, completion, quick fixes, outline",
      declare_lsp},
+    {"binding",
+     "Check sensor bindings and run their examples (check), or name the "
+     "bindings that apply to a file (show)",
+     declare_binding},
 };
 
 const command* find_command(const std::string& name) {
@@ -64,9 +68,9 @@ std::string lower(std::string_view text) {
 int list_commands(const std::string& why) {
   std::fprintf(stderr, "quorlen-config: %s\nCommands:\n", why.c_str());
   for (const command& c : commands) {
-    std::fprintf(stderr, "  %-8s%s\n", c.name, c.summary);
+    std::fprintf(stderr, "  %-9s%s\n", c.name, c.summary);
   }
-  std::fprintf(stderr, "  %-8s%s\n", "help",
+  std::fprintf(stderr, "  %-9s%s\n", "help",
                "Print the help of the tool or of a command");
   std::fprintf(stderr,
                "Run 'quorlen-config help COMMAND' for a command's options.\n");

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "commands/bindings.h"
 #include "commands/tool.h"
 #include "input/diagnostics.h"
 #include "input/edit_file.h"
@@ -29,6 +30,7 @@ struct lint_command_options {
   std::string severity = "warning";
   std::vector<std::string> disable;
   std::string fix;  // empty, IN_PLACE or "diff"
+  binding_flags bindings;
 };
 
 level level_named(const std::string& name) {
@@ -63,9 +65,10 @@ std::vector<finding> only_reported(std::vector<finding> found,
 
 // Every finding of one file, the lint's lean way: each register entry
 // leaves the record once it is checked.
-std::vector<finding> lint_all(const input& in, const source_map& map) {
+std::vector<finding> lint_all(const input& in, const source_map& map,
+                              const lint_options& with) {
   camera_setup setup{};
-  lint_options lean;
+  lint_options lean = with;
   lean.keep_entries = false;
   lean.map = &map;
   lint_outcome outcome;
@@ -114,22 +117,27 @@ int write_fixes(const std::string& path, const input& in,
 // Lints one file and, with --fix, mends it.  Throws std::bad_alloc.
 file_report lint_file(const std::string& path, const input& in,
                       const lint_command_options& options, bool json,
-                      bool color) {
+                      bool color, binding_store& store) {
   file_report report;
   // The file is split once, for the lint and for showing its lines.
   const source_map map(in.bytes);
-  std::vector<finding> all = lint_all(in, map);
+  const file_bindings chosen_bindings =
+      store.for_file(options.bindings, path, in.bytes);
+  lint_options with;
+  with.bindings = chosen_bindings.applied;
+  with.refused = chosen_bindings.refused;
+  std::vector<finding> all = lint_all(in, map, with);
   const finding_filter chosen = [&](const finding& f) {
     return reported(f, options);
   };
   if (options.fix.empty()) {
-    if (json) settle_fixes(in.bytes, all, chosen);
+    if (json) settle_fixes(in.bytes, all, chosen, &with);
     report.found = only_reported(std::move(all), options);
     if (!json) {
       report.text = gcc_report(escape_text(in.name), map, report.found, color);
     }
   } else {
-    const fix_outcome fixes = settle_fixes(in.bytes, all, chosen);
+    const fix_outcome fixes = settle_fixes(in.bytes, all, chosen, &with);
     report.found = only_reported(fixes.after, options);
     // What is left has no fix that was found sound.
     for (finding& f : report.found) f.fix.clear();
@@ -159,6 +167,7 @@ int run_lint(const lint_command_options& options) {
   const bool in_place = options.fix == IN_PLACE;
   int status = EXIT_CLEAN;
   std::string text;
+  binding_store store;
   json_writer all(text);
   if (json) all.begin_object().key("findings").begin_array();
   for (const std::string& path : options.paths) {
@@ -169,9 +178,13 @@ int run_lint(const lint_command_options& options) {
     }
     file_report report;
     try {
-      report = lint_file(path, in, options, json, color);
+      report = lint_file(path, in, options, json, color, store);
     } catch (const std::bad_alloc&) {
       status = trouble(in.name, "out of memory");
+      continue;
+    } catch (const binding_error& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+      status = EXIT_TROUBLE;
       continue;
     }
     status = std::max(status, report.status);
@@ -201,7 +214,8 @@ std::string rule_table() {
   std::string table = "Lint codes (level, fix, meaning):\n";
   for (const rule& r : lint_rules) {
     const std::string level = level_name(r.severity);
-    table += std::string("  ") + r.code + "  " + level +
+    const std::string code = r.code;
+    table += "  " + code + std::string(7 - code.size(), ' ') + level +
              std::string(8 - level.size(), ' ') +
              (r.fixes ? "fix  " : "     ") + r.summary + "\n";
   }
@@ -270,6 +284,7 @@ runner declare_lint(CLI::App& app) {
                    : "--fix takes =diff or nothing, not " + escape_text(how);
       })
       ->option_text("[=diff]");
+  add_binding_flags(app, options->bindings);
   add_stdin_name(app, options->stdin_name);
   app.add_option("FILE", options->paths,
                  "Configuration files; - for standard input")

@@ -52,9 +52,14 @@ void count(counts& into, const finding& f, int step) {
   into[{f.code, f.line}] += step;
 }
 
-std::vector<finding> lint_of(const std::string& bytes) {
+std::vector<finding> lint_of(const std::string& bytes,
+                             const lint_options* options) {
   camera_setup setup{};
   lint_options lean;
+  if (options != nullptr) {
+    lean.bindings = options->bindings;
+    lean.refused = options->refused;
+  }
   lean.keep_entries = false;
   try {
     lint_outcome outcome = lint_bytes(bytes, &setup, lean);
@@ -119,7 +124,8 @@ fixed_text apply_fixes(const std::string& bytes,
 
 fix_outcome settle_fixes(const std::string& bytes,
                          std::vector<finding>& findings,
-                         const finding_filter& chosen) {
+                         const finding_filter& chosen,
+                         const lint_options* options) {
   const fixed_text all = apply_fixes(bytes, findings, chosen);
   for (const auto& pair : all.overlapping) findings[pair.first].fix.clear();
   fix_outcome best{{bytes, {}, {}}, findings};
@@ -141,7 +147,7 @@ fix_outcome settle_fixes(const std::string& bytes,
     fixed_text fixed = apply_fixes(bytes, findings, [&](const finding& f) {
       return trial[static_cast<std::size_t>(&f - findings.data())];
     });
-    std::vector<finding> after = lint_of(fixed.bytes);
+    std::vector<finding> after = lint_of(fixed.bytes, options);
     counts left = before;
     for (const std::size_t i : fixed.applied) count(left, findings[i], -1);
     const bool sound =

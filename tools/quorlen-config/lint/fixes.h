@@ -40,10 +40,12 @@ struct fix_outcome {
 // (counted by code and line: a fix never moves a line); every other fix,
 // an overlapping one too, is emptied.  It lints the fixed text once; only
 // where that shows a fix to be wrong does it lint again, at most a few
-// times, to find which.  Throws std::bad_alloc when there is no memory.
+// times, to find which, with the bindings of options when given.  Throws
+// std::bad_alloc when there is no memory.
 fix_outcome settle_fixes(const std::string& bytes,
                          std::vector<finding>& findings,
-                         const finding_filter& chosen);
+                         const finding_filter& chosen,
+                         const lint_options* options = nullptr);
 
 // Every finding counts.
 bool every_finding(const finding&);

@@ -49,6 +49,10 @@ class linter {
     families_.push_back(text_rules());
     families_.push_back(block_rules());
     families_.push_back(control_rules());
+    if (!options.bindings.empty() || !options.refused.empty()) {
+      families_.push_back(
+          binding_rules(options.bindings, options.refused, &applied_));
+    }
   }
 
   lint_outcome run() {
@@ -72,6 +76,7 @@ class linter {
     outcome.library_lines = library_lines_;
     outcome.file_lines = map_.lines();
     outcome.pieces = map_.pieces();
+    outcome.applied = applied_;
     return outcome;
   }
 
@@ -194,6 +199,7 @@ class linter {
   span block_marker_;  // the line that opened the last code block
   int library_lines_ = 0;
   bool muted_ = false;  // the bytes are not text
+  std::vector<const binding*> applied_;
   kept_failure failure_;
 };
 

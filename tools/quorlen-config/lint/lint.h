@@ -20,6 +20,8 @@ struct edit {
   std::string text;
 };
 
+struct binding;
+
 struct finding {
   int line;    // as an editor counts lines
   int column;  // 1-based, in bytes
@@ -34,15 +36,32 @@ struct finding {
 };
 
 struct lint_outcome {
-  int result = 0;                 // what the parse returned
-  std::vector<finding> findings;  // in file order, less what the file
-                                  // itself disables
-  int library_lines = 0;          // lines as the library counted them
-  int file_lines = 0;             // lines as an editor counts them
-  int pieces = 0;                 // the reads a 200-byte fgets needs
+  int result = 0;                       // what the parse returned
+  std::vector<finding> findings;        // in file order, less what the file
+                                        // itself disables
+  int library_lines = 0;                // lines as the library counted them
+  int file_lines = 0;                   // lines as an editor counts them
+  int pieces = 0;                       // the reads a 200-byte fgets needs
+  std::vector<const binding*> applied;  // the bindings that applied
 };
 
 class source_map;
+
+// A binding the lint applies: always when it was named (on the command line
+// or in the file), else only when its select matches the record.
+struct applied_binding {
+  const binding* rules;
+  bool named;
+};
+
+// A binding the file names that is not applied, and why: a finding at the
+// comment.
+struct refused_binding {
+  int line;
+  int column;
+  int length;
+  std::string why;
+};
 
 struct lint_options {
   // False: each register entry leaves the record once it is checked, so
@@ -52,6 +71,9 @@ struct lint_options {
   // The map of these bytes, when the caller has made one to show the
   // findings with; otherwise the lint makes its own.
   const source_map* map = nullptr;
+  // The sensor bindings to check the record against (binding/binding.h).
+  std::vector<applied_binding> bindings;
+  std::vector<refused_binding> refused;
 };
 
 // Lints the bytes of one file, parsing them into *record (zero-filled by

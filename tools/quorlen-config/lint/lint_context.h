@@ -89,8 +89,9 @@ class lint_context {
 
   const source_map& map;
   camera_setup* record;
-  quorlen::setup_watch setup;   // the library's handler
-  register_entry entry{};       // the register entry filled last
+  quorlen::setup_watch setup;  // the library's handler
+  register_entry entry{};      // the register entry filled last
+  std::size_t entries_taken = 0;
   quorlen::line_facts facts{};  // the line being read
   bool seen_header = false;
   int control = -1;  // the control being filled, -1 for none
@@ -99,7 +100,9 @@ class lint_context {
 
  private:
   static void took(void* self, const register_entry& e) {
-    static_cast<lint_context*>(self)->entry = e;
+    auto* ctx = static_cast<lint_context*>(self);
+    ctx->entry = e;
+    ++ctx->entries_taken;
   }
 };
 
@@ -151,6 +154,11 @@ std::unique_ptr<rule_family> number_rules();
 std::unique_ptr<rule_family> text_rules();
 std::unique_ptr<rule_family> block_rules();
 std::unique_ptr<rule_family> control_rules();
+// Checks the record against the bindings; what applied goes to *applied.
+std::unique_ptr<rule_family> binding_rules(
+    const std::vector<applied_binding>& bindings,
+    const std::vector<refused_binding>& refused,
+    std::vector<const binding*>* applied);
 
 // Shared by the families.
 std::string lines_text(int count);

@@ -73,6 +73,13 @@ enum class rule_id : unsigned char {
   camera_key_again,
   control_key_again,
   unknown_disabled_code,
+  // 10: what a sensor binding refuses
+  binding_not_allowed,
+  binding_out_of_range,
+  binding_not_set,
+  binding_value_count,
+  binding_unmet,
+  binding_refused,
   count
 };
 
@@ -219,18 +226,38 @@ inline constexpr std::array<rule, static_cast<std::size_t>(rule_id::count)>
         {"Q903", level::warning,
          "a disable comment names a code that does not exist",
          rule_id::unknown_disabled_code},
+        // A binding's findings take its level; warning when it names none.
+        {"Q1001", level::warning, "a value the binding does not allow",
+         rule_id::binding_not_allowed, true},
+        {"Q1002", level::warning, "a value outside the binding's limits",
+         rule_id::binding_out_of_range},
+        {"Q1003", level::warning, "a key the binding needs is not set",
+         rule_id::binding_not_set},
+        {"Q1004", level::warning,
+         "a list with a number of values the binding does not allow",
+         rule_id::binding_value_count},
+        {"Q1005", level::warning, "another condition of the binding not met",
+         rule_id::binding_unmet},
+        {"Q1006", level::error,
+         "a binding named in the file lies outside its folder: not applied",
+         rule_id::binding_refused},
     }};
 
-// Each row stands at its id's place, and the codes rise.
+// Each row stands at its id's place, and the codes rise (a longer code is
+// a later one).
 constexpr bool registry_in_order() {
   for (std::size_t i = 0; i < lint_rules.size(); ++i) {
     if (static_cast<std::size_t>(lint_rules[i].id) != i) return false;
     if (i > 0) {
       const char* a = lint_rules[i - 1].code;
       const char* b = lint_rules[i].code;
+      std::size_t na = 0, nb = 0;
+      while (a[na] != '\0') ++na;
+      while (b[nb] != '\0') ++nb;
+      if (na > nb) return false;
       std::size_t k = 0;
       while (a[k] == b[k] && a[k] != '\0') ++k;
-      if (a[k] >= b[k]) return false;
+      if (na == nb && a[k] >= b[k]) return false;
     }
   }
   return true;

@@ -1,0 +1,299 @@
+// Checking a record against a binding: the document it sees, the entries
+// one at a time with their verdicts kept, and valijson's errors told as
+// violations with the binding's own words.
+#include <valijson/adapters/nlohmann_json_adapter.hpp>
+#include <valijson/validator.hpp>
+
+#include "binding/binding_internal.h"
+#include "input/entry_list.h"
+#include "input/field_range.h"
+#include "record/record_json.h"
+
+namespace quorlen_tool {
+
+namespace {
+
+using nlohmann::json;
+
+std::vector<std::string> tokens_of(const std::vector<std::string>& context) {
+  std::vector<std::string> out;
+  for (std::size_t i = 1; i < context.size(); ++i) {
+    std::string part = context[i];
+    if (part.size() >= 2 && part.front() == '[' && part.back() == ']') {
+      part = part.substr(1, part.size() - 2);
+    }
+    if (part.size() >= 2 && part.front() == '"' && part.back() == '"') {
+      part = part.substr(1, part.size() - 2);
+    }
+    out.push_back(part);
+  }
+  return out;
+}
+
+bool is_index(const std::string& t) {
+  return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The schemas of a binding that speak of the value at path, through its
+// properties, items, combinators (not 'not' nor 'if') and local $refs.
+void schemas_at(const json& schema, const json& root,
+                const std::vector<std::string>& path, std::size_t i, int depth,
+                std::vector<const json*>& out) {
+  if (!schema.is_object() || depth > BINDING_MAX_DEPTH) return;
+  if (schema.contains("$ref") && schema["$ref"].is_string()) {
+    const std::string ref = schema["$ref"];
+    if (ref.rfind("#/definitions/", 0) == 0 && root.contains("definitions")) {
+      const json& defs = root["definitions"];
+      auto it = defs.find(ref.substr(14));
+      if (it != defs.end()) schemas_at(*it, root, path, i, depth + 1, out);
+    }
+  }
+  for (const char* many : {"allOf", "anyOf", "oneOf"}) {
+    auto it = schema.find(many);
+    if (it == schema.end() || !it->is_array()) continue;
+    for (const json& s : *it) schemas_at(s, root, path, i, depth + 1, out);
+  }
+  for (const char* one : {"then", "else"}) {
+    auto it = schema.find(one);
+    if (it != schema.end()) schemas_at(*it, root, path, i, depth + 1, out);
+  }
+  if (i == path.size()) {
+    out.push_back(&schema);
+    return;
+  }
+  const std::string& t = path[i];
+  auto props = schema.find("properties");
+  if (props != schema.end() && props->is_object() && props->contains(t)) {
+    schemas_at((*props)[t], root, path, i + 1, depth + 1, out);
+  }
+  auto items = schema.find("items");
+  if (is_index(t) && items != schema.end()) {
+    const std::size_t index = std::stoul(t);
+    if (items->is_object()) {
+      schemas_at(*items, root, path, i + 1, depth + 1, out);
+    } else if (items->is_array() && index < items->size()) {
+      schemas_at((*items)[index], root, path, i + 1, depth + 1, out);
+    }
+  }
+}
+
+const json* first_with(const std::vector<const json*>& nodes,
+                       std::initializer_list<const char*> words) {
+  for (const json* n : nodes) {
+    for (const char* w : words) {
+      if (n->contains(w)) return n;
+    }
+  }
+  return nullptr;
+}
+
+std::string description_at(const json& schema, const json& root,
+                           std::vector<std::string> path) {
+  for (;;) {
+    std::vector<const json*> nodes;
+    schemas_at(schema, root, path, 0, 0, nodes);
+    const json* n = first_with(nodes, {"description"});
+    if (n != nullptr && (*n)["description"].is_string()) {
+      return (*n)["description"];
+    }
+    if (path.empty()) return "";
+    path.pop_back();
+  }
+}
+
+std::optional<std::int64_t> integer_of(const json& v) {
+  if (v.is_number_integer()) return v.get<std::int64_t>();
+  if (v.is_number()) return static_cast<std::int64_t>(v.get<double>());
+  return std::nullopt;
+}
+
+void limits(const std::vector<const json*>& nodes, const char* low_word,
+            const char* high_word, std::optional<std::int64_t>& low,
+            std::optional<std::int64_t>& high, bool exclusive_too) {
+  for (const json* n : nodes) {
+    if (!low && n->contains(low_word)) low = integer_of((*n)[low_word]);
+    if (!high && n->contains(high_word)) high = integer_of((*n)[high_word]);
+    if (!exclusive_too) continue;
+    if (!low && n->contains("exclusiveMinimum")) {
+      low = integer_of((*n)["exclusiveMinimum"]);
+      if (low) *low += 1;
+    }
+    if (!high && n->contains("exclusiveMaximum")) {
+      high = integer_of((*n)["exclusiveMaximum"]);
+      if (high) *high -= 1;
+    }
+  }
+}
+
+bool summary(const std::string& d) {
+  return d.rfind("Failed to validate", 0) == 0 ||
+         d.rfind("Cannot validate", 0) == 0;
+}
+
+// valijson's errors as violations: the deepest of each place, in the
+// binding's words where it has them.
+std::vector<violation> violations_of(valijson::ValidationResults& results,
+                                     const json& schema, const json& root) {
+  std::vector<valijson::ValidationResults::Error> errors;
+  valijson::ValidationResults::Error e;
+  while (results.popError(e)) errors.push_back(e);
+  const bool specific =
+      std::any_of(errors.begin(), errors.end(),
+                  [](const auto& x) { return !summary(x.description); });
+  std::vector<violation> out;
+  for (const auto& error : errors) {
+    if (specific && summary(error.description)) continue;
+    violation v;
+    v.path = tokens_of(error.context);
+    const std::string& d = error.description;
+    bool seen = false;
+    for (const violation& o : out) seen = seen || o.path == v.path;
+    if (seen) continue;
+    std::vector<const json*> nodes;
+    schemas_at(schema, root, v.path, 0, 0, nodes);
+    if (d.rfind("Failed to match against any enum", 0) == 0 ||
+        d.find("'const' constraint") != std::string::npos) {
+      v.what = violation::kind::not_allowed;
+      if (const json* n = first_with(nodes, {"const", "enum"})) {
+        if (n->contains("const")) {
+          v.allowed.push_back((*n)["const"]);
+        } else {
+          for (const json& a : (*n)["enum"]) v.allowed.push_back(a);
+        }
+      }
+    } else if (d.rfind("Expected number", 0) == 0) {
+      v.what = violation::kind::out_of_range;
+      limits(nodes, "minimum", "maximum", v.low, v.high, true);
+    } else if (d.rfind("Missing required property '", 0) == 0 &&
+               !v.path.empty() && v.path.back() == "set") {
+      v.what = violation::kind::not_set;
+      v.missing = d.substr(27, d.find('\'', 27) - 27);
+    } else if (d.rfind("Array should contain no", 0) == 0) {
+      v.what = violation::kind::value_count;
+      limits(nodes, "minItems", "maxItems", v.low, v.high, false);
+    } else {
+      v.detail = d;
+    }
+    v.description = description_at(schema, root, v.path);
+    out.push_back(std::move(v));
+  }
+  return out;
+}
+
+json entry_json(const register_entry& e) {
+  const std::uint32_t section = e.entry_type & 0xFFFF0000u;
+  const std::uint32_t key = e.entry_type & 0xFFFFu;
+  json out = json::object();
+  const char* s = section_name(section);
+  const char* k = register_key_name(key);
+  out["section"] = s != nullptr ? json(s) : json();
+  out["key"] = k != nullptr ? json(k) : json();
+  out["section_code"] = section;
+  out["key_code"] = key;
+  out["type"] = e.entry_type;
+  json values = json::array();
+  const unsigned count = e.value_count < QUORLEN_MAX_VALUES
+                             ? e.value_count
+                             : unsigned{QUORLEN_MAX_VALUES};
+  for (unsigned i = 0; i < count; ++i) values.push_back(e.values[i]);
+  out["values"] = std::move(values);
+  return out;
+}
+
+std::vector<violation> check(const valijson::Schema& schema, const json& doc,
+                             const json& words, const json& root) {
+  valijson::Validator validator;
+  valijson::ValidationResults results;
+  valijson::adapters::NlohmannJsonAdapter target(doc);
+  if (validator.validate(schema, target, &results)) return {};
+  return violations_of(results, words, root);
+}
+
+constexpr std::size_t CACHE_ROOM = 4096;
+
+}  // namespace
+
+struct binding_checker::cache {
+  std::unordered_map<std::string, std::vector<violation>> verdicts;
+  std::vector<violation> none;
+};
+
+binding_checker::binding_checker(const binding& b)
+    : binding_(b), cache_(std::make_unique<cache>()) {}
+binding_checker::~binding_checker() = default;
+
+const std::vector<violation>& binding_checker::entry(const register_entry& e) {
+  if (binding_.checks->entry == nullptr) return cache_->none;
+  const unsigned count = e.value_count < QUORLEN_MAX_VALUES
+                             ? e.value_count
+                             : unsigned{QUORLEN_MAX_VALUES};
+  std::string key(reinterpret_cast<const char*>(&e.entry_type),
+                  sizeof e.entry_type);
+  key.append(reinterpret_cast<const char*>(e.values),
+             count * sizeof e.values[0]);
+  auto it = cache_->verdicts.find(key);
+  if (it != cache_->verdicts.end()) return it->second;
+  if (cache_->verdicts.size() >= CACHE_ROOM) cache_->verdicts.clear();
+  const json& items = binding_.schema["properties"]["entries"]["items"];
+  return cache_->verdicts[key] = check(*binding_.checks->entry, entry_json(e),
+                                       items, binding_.schema);
+}
+
+std::vector<violation> binding_checker::document(const json& doc) const {
+  return check(*binding_.checks->whole, doc, binding_.schema, binding_.schema);
+}
+
+bool binding_checker::selects(const json& doc) const {
+  valijson::Validator validator;
+  valijson::adapters::NlohmannJsonAdapter target(doc);
+  return validator.validate(*binding_.checks->select, target, nullptr);
+}
+
+json binding_document(const camera_setup& record,
+                      const std::vector<std::vector<std::string>>& sets) {
+  std::string text;
+  {
+    json_writer out(text);
+    const entry_list none;
+    write_document(out, "", true, record, &none);
+    out.finish();
+  }
+  json doc = json::parse(text);
+  const auto set_of = [&](std::size_t i) {
+    json s = json::object();
+    if (i < sets.size()) {
+      for (const std::string& m : sets[i]) s[m] = true;
+    }
+    return s;
+  };
+  doc["set"] = set_of(0);
+  for (std::size_t i = 0; i < doc["controls"].size(); ++i) {
+    doc["controls"][i]["set"] = set_of(i + 1);
+  }
+  return doc;
+}
+
+value_rule value_rules(const binding& b, std::uint32_t family,
+                       const char* key) {
+  value_rule out;
+  const quorlen::field* f = quorlen::find_field(family, key);
+  if (f == nullptr) return out;
+  const std::vector<std::string> path =
+      family == quorlen::CAMERA_SECTION
+          ? std::vector<std::string>{"camera", f->member}
+          : std::vector<std::string>{"controls", "0", f->member};
+  std::vector<const json*> nodes;
+  schemas_at(b.schema, b.schema, path, 0, 0, nodes);
+  for (const json* n : nodes) {
+    const std::string words = n->value("description", "");
+    if (n->contains("const")) out.allowed.emplace_back((*n)["const"], words);
+    if (n->contains("enum") && (*n)["enum"].is_array()) {
+      for (const json& v : (*n)["enum"]) out.allowed.emplace_back(v, words);
+    }
+    if (out.description.empty()) out.description = words;
+  }
+  limits(nodes, "minimum", "maximum", out.low, out.high, true);
+  return out;
+}
+
+}  // namespace quorlen_tool

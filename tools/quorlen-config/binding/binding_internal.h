@@ -1,0 +1,35 @@
+// What the binding library's files share.
+#ifndef QUORLEN_BINDING_INTERNAL_H
+#define QUORLEN_BINDING_INTERNAL_H
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <valijson/schema.hpp>
+#include <valijson/validation_results.hpp>
+
+#include "binding/binding.h"
+
+namespace quorlen_tool {
+
+// binding/meta-schema.json, as the build embeds it.
+extern const char meta_schema_text[];
+
+struct binding::compiled {
+  std::unique_ptr<valijson::Schema> select, whole, entry;
+};
+
+// A YAML or JSON text as JSON, with the line of each JSON pointer; throws
+// binding_error.
+nlohmann::json read_yaml_text(const std::string& path, const std::string& text,
+                              std::unordered_map<std::string, int>& lines);
+nlohmann::json read_yaml(const std::string& path,
+                         std::unordered_map<std::string, int>& lines);
+
+// Why the meta-schema refuses the binding, in words, from its deepest error.
+std::string meta_words(const std::string& pointer,
+                       const valijson::ValidationResults::Error& error);
+
+}  // namespace quorlen_tool
+
+#endif
