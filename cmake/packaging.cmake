@@ -152,8 +152,18 @@ pkg-config file, the CMake package and the manual page.")
 if(QUORLEN_INSTALL_TOOL)
   set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${QUORLEN_PACKAGE_TOOL})
   set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+  # yaml-cpp's package, as its shlibs file for the target names it.
+  set(yaml_cpp_package libyaml-cpp0.7)
+  file(GLOB yaml_cpp_shlibs
+    /var/lib/dpkg/info/libyaml-cpp*:${CPACK_DEBIAN_PACKAGE_ARCHITECTURE}.shlibs)
+  foreach(shlibs IN LISTS yaml_cpp_shlibs)
+    file(STRINGS ${shlibs} lines REGEX "^libyaml-cpp ")
+    foreach(line IN LISTS lines)
+      string(REGEX REPLACE "^libyaml-cpp [^ ]+ " "" yaml_cpp_package "${line}")
+    endforeach()
+  endforeach()
   set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12)")
+    "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12), ${yaml_cpp_package}")
   set(CPACK_DEBIAN_TOOL_DESCRIPTION "dump, check and lint camera module configuration files
 quorlen-config reads camera module configuration files with the parser of
 libquorlen_config_parser, exactly as a camera program would.  It prints

@@ -82,6 +82,12 @@ struct binding {
 std::unique_ptr<binding> load_binding(const std::string& path,
                                       const std::string& folder = "");
 
+// The same for a binding's text in memory (an editor's buffer), shown as
+// path.
+std::unique_ptr<binding> load_binding_text(const std::string& path,
+                                           const std::string& text,
+                                           const std::string& folder = "");
+
 // Every binding file (.yaml, .yml, .json) in a folder, sorted; throws
 // binding_error when the folder cannot be read.
 std::vector<std::string> binding_files(const std::string& folder);

@@ -365,6 +365,10 @@ struct ref_walk {
   }
 };
 
+std::unique_ptr<binding> compile_binding(
+    const std::string& path, json schema,
+    std::unordered_map<std::string, int> lines, const std::string& folder);
+
 // A part of the binding as a schema of its own, with the definitions its
 // local $refs name.
 std::unique_ptr<valijson::Schema> compile(const json& part,
@@ -388,9 +392,31 @@ std::unique_ptr<valijson::Schema> compile(const json& part,
 
 std::unique_ptr<binding> load_binding(const std::string& path,
                                       const std::string& folder) {
+  std::unordered_map<std::string, int> lines;
+  json schema = read_yaml(path, lines);
+  return compile_binding(path, std::move(schema), std::move(lines), folder);
+}
+
+std::unique_ptr<binding> load_binding_text(const std::string& path,
+                                           const std::string& text,
+                                           const std::string& folder) {
+  if (text.size() > BINDING_MAX_BYTES) {
+    refuse(path, 1,
+           "not a binding: larger than " + std::to_string(BINDING_MAX_BYTES) +
+               " bytes");
+  }
+  std::unordered_map<std::string, int> lines;
+  json schema = read_yaml_text(path, text, lines);
+  return compile_binding(path, std::move(schema), std::move(lines), folder);
+}
+
+std::unique_ptr<binding> compile_binding(
+    const std::string& path, json schema,
+    std::unordered_map<std::string, int> lines, const std::string& folder) {
   auto b = std::make_unique<binding>();
   b->path = path;
-  b->schema = read_yaml(path, b->lines);
+  b->schema = std::move(schema);
+  b->lines = std::move(lines);
   const json& s = b->schema;
   // Only a mapping with a select is a binding; anything else is not
   // described, since it may be any file at all.
