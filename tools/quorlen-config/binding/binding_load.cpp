@@ -6,6 +6,8 @@
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -496,6 +498,7 @@ std::vector<std::string> binding_files(const std::string& folder) {
                         ": the bindings folder cannot be read");
   }
   std::vector<std::string> out;
+  errno = 0;
   while (const dirent* e = readdir(dir)) {
     const std::string name = e->d_name;
     for (const char* suffix : {".yaml", ".yml", ".json"}) {
@@ -505,7 +508,12 @@ std::vector<std::string> binding_files(const std::string& folder) {
       }
     }
   }
+  const bool failed = errno != 0;
   closedir(dir);
+  if (failed) {
+    throw binding_error("quorlen-config: " + escape_text(folder) +
+                        ": the bindings folder cannot be read");
+  }
   std::sort(out.begin(), out.end());
   return out;
 }
