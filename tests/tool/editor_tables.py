@@ -60,10 +60,30 @@ def from_vim(path):
     return sorted(sections), keys
 
 
+def from_textmate(path):
+    repository = json.load(open(path, encoding="utf-8"))["repository"]
+    keys = {}
+    for family in FAMILIES:
+        m = re.search(r"\(([A-Z0-9_|]+)\)", repository[family + "-pair"]["begin"])
+        keys[family] = sorted(m.group(1).split("|")) if m else []
+    joiner = "(?:\\|\\||\\]\\[)"
+    sections = []
+    for family in FAMILIES:
+        begin = repository[family + "-section"]["begin"]
+        m = re.match(r"\^\[ \\t\]\*\+\(\\\[\)\((.*?)\)\(\\\]\)", begin)
+        if m:
+            # The joiner stands for '||' once the alternatives are split.
+            sections += [name.replace("\0", "||") for name in
+                         m.group(1).replace(joiner, "\0").split("|")]
+    return sorted(sections), keys
+
+
 def main(argv):
     source, tool = argv[1], [a for a in argv[3:] if a] + [argv[2]]
     sections, keys = from_server(tool)
-    checked = {"editors/vim/syntax/quorlencfg.vim": from_vim}
+    checked = {"editors/vim/syntax/quorlencfg.vim": from_vim,
+               "editors/vscode/syntaxes/quorlencfg.tmLanguage.json":
+                   from_textmate}
     failed = 0
     for name, read in checked.items():
         path = os.path.join(source, name)
