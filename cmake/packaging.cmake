@@ -153,7 +153,7 @@ if(QUORLEN_INSTALL_TOOL)
   set(CPACK_DEBIAN_TOOL_PACKAGE_NAME ${QUORLEN_PACKAGE_TOOL})
   set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12)")
+    "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12), libeditorconfig0 (>= 0.12)")
   set(CPACK_DEBIAN_TOOL_DESCRIPTION "dump, check and lint camera module configuration files
 quorlen-config reads camera module configuration files with the parser of
 libquorlen_config_parser, exactly as a camera program would.  It prints

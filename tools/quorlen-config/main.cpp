@@ -30,6 +30,10 @@ const command commands[] = {
      "Print a configuration file, written as a person would, from a 'json' "
      "document or a configuration file (comments are not kept)",
      declare_format},
+    {"fmt",
+     "Lay configuration files out again in place, keeping every comment; "
+     "--check and --diff show what would change",
+     declare_fmt},
     {"diff",
      "Compare what two files set: camera fields, entries per section, "
      "controls by CTRL_NAME",

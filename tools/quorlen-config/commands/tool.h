@@ -31,6 +31,7 @@ runner declare_dump(CLI::App& app);
 runner declare_json(CLI::App& app);
 runner declare_lint(CLI::App& app);
 runner declare_format(CLI::App& app);
+runner declare_fmt(CLI::App& app);
 runner declare_diff(CLI::App& app);
 runner declare_get(CLI::App& app);
 runner declare_set(CLI::App& app);
