@@ -694,9 +694,36 @@ def big_document(tool, source):
     check(s.end() == 0, "clean end")
 
 
+def formatting(tool, source):
+    """The whole document laid out as fmt lays it out, comments kept; the
+    editor's tab setting indents continuations; a text already laid out
+    gets no edit."""
+    rows = [
+        # text, options, expected text (None: no edit)
+        ("[camera parameter]\nCFG_MODE=1 ; mode\nTYPE   =  a\n",
+         {"tabSize": 4, "insertSpaces": True},
+         "[camera parameter]\nCFG_MODE = 1 ; mode\nTYPE = a\n"),
+        ("[register parameter]\nREG = 1,\n 2\n",
+         {"tabSize": 4, "insertSpaces": False},
+         "[register parameter]\nREG = 1,\n\t2\n"),
+        ("[camera parameter]\nCFG_MODE = 1\n", {"tabSize": 2,
+                                                 "insertSpaces": True}, None),
+    ]
+    s = Server(tool)
+    caps = s.initialize()["capabilities"]
+    check(caps.get("documentFormattingProvider") is True, "offered", caps)
+    for text, options, expected in rows:
+        s.open(text)
+        edits = s.result("textDocument/formatting",
+                         dict(doc(), options=options))
+        got = apply_edits(text, edits) if edits else None
+        check(got == expected, "formatted", [text, got, expected])
+    check(s.end() == 0, "clean end")
+
+
 CASES = [lifecycle, framing, diagnostics, text_sync, positions, hover,
          completion, code_actions, symbols, folding, diagnostic_extras,
-         inlay_hints, semantic_tokens]
+         inlay_hints, semantic_tokens, formatting]
 
 
 def main(argv):

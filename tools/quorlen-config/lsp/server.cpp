@@ -52,9 +52,8 @@ const route document_requests[] = {
     {"textDocument/foldingRange", folding_ranges},
     {"textDocument/inlayHint", inlay_hints},
     {"textDocument/semanticTokens/full", semantic_tokens},
-    // textDocument/formatting belongs here once the comment-keeping
-    // formatter (fmt) is in: its edits, with documentFormattingProvider in
-    // the capabilities.  textDocument/codeLens, naming on the first line the
+    {"textDocument/formatting", formatting},
+    // textDocument/codeLens, naming on the first line the
     // sensor bindings that apply, waits for the bindings and reads the
     // bindings folder from client_info::settings.
 };
@@ -226,6 +225,7 @@ class server {
         {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
         {"documentSymbolProvider", true},
         {"foldingRangeProvider", true},
+        {"documentFormattingProvider", true},
         {"inlayHintProvider", true}};
     // Only a client that asks gets them: to others they are noise.
     if (find_path(params, {"capabilities", "textDocument", "semanticTokens"}) !=
