@@ -21,14 +21,6 @@ const char* level_colour(level l) {
   return BOLD;
 }
 
-// The line and the 1-based byte column of an offset.
-std::pair<int, int> place_of(const source_map& map, std::size_t offset) {
-  const int piece = map.library_line_at(offset);
-  if (piece > map.pieces()) return {map.lines() + 1, 1};
-  const int line = map.editor_line(piece);
-  return {line, static_cast<int>(offset - map.line_offset(line)) + 1};
-}
-
 void json_fix(json_writer& out, const source_map& map, const finding& f) {
   if (f.fix.empty()) {
     out.null();
@@ -76,6 +68,13 @@ std::string diff_line(char mark, std::string_view line) {
 }
 
 }  // namespace
+
+std::pair<int, int> place_of(const source_map& map, std::size_t offset) {
+  const int piece = map.library_line_at(offset);
+  if (piece > map.pieces()) return {map.lines() + 1, 1};
+  const int line = map.editor_line(piece);
+  return {line, static_cast<int>(offset - map.line_offset(line)) + 1};
+}
 
 std::string gcc_report(const std::string& shown_path, const source_map& map,
                        const std::vector<finding>& findings, bool color) {

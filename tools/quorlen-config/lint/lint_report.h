@@ -2,7 +2,9 @@
 #ifndef QUORLEN_LINT_REPORT_H
 #define QUORLEN_LINT_REPORT_H
 
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "input/source_map.h"
@@ -10,6 +12,9 @@
 #include "record/json_writer.h"
 
 namespace quorlen_tool {
+
+// The line and the 1-based byte column of an offset.
+std::pair<int, int> place_of(const source_map& map, std::size_t offset);
 
 // "file:line:column: level: message [code]", the line, and a caret with
 // tildes under the span; with colour when asked.
