@@ -206,7 +206,9 @@ int run_lint(const lint_command_options& options) {
 }
 
 std::string rule_table() {
-  std::string table = "Lint codes (level, fix, meaning):\n";
+  std::string table =
+      "Lint codes (level, fix, meaning); 'quorlen-config explain CODE' says "
+      "more:\n";
   for (const rule& r : lint_rules) {
     const std::string level = level_name(r.severity);
     table += std::string("  ") + r.code + "  " + level +

@@ -35,6 +35,7 @@ runner declare_diff(CLI::App& app);
 runner declare_get(CLI::App& app);
 runner declare_set(CLI::App& app);
 runner declare_lsp(CLI::App& app);
+runner declare_explain(CLI::App& app);
 
 // A file's bytes, or standard input's for "-".
 struct input {

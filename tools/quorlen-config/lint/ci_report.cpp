@@ -200,7 +200,10 @@ void sarif_rules(json_writer& out) {
     out.key("id").value(r.code);
     out.key("shortDescription").begin_object().key("text").value(r.summary);
     out.end_object();
-    out.key("help").begin_object().key("text").value(r.summary);
+    out.key("fullDescription").begin_object();
+    out.key("text").value(text_of(r.id).meaning);
+    out.end_object();
+    out.key("help").begin_object().key("text").value(explain_text(r));
     out.end_object();
     out.key("defaultConfiguration").begin_object();
     out.key("level").value(sarif_level(r.severity));
@@ -270,7 +273,9 @@ void lint_report::add(const std::string& name, const source_map& map,
   for (const finding& f : found) ++counts_[index_of(f)];
   const std::string shown = escape_text(name);
   switch (form_) {
-  case report_form::gcc: text_ += gcc_report(shown, map, found, color_); break;
+  case report_form::gcc:
+    text_ += gcc_report(shown, map, found, color_, &noted_);
+    break;
   case report_form::json: json_report(json_, name, map, found); break;
   case report_form::sarif: {
     const std::string uri = uri_of(name);

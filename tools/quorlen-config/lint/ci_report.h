@@ -53,6 +53,9 @@ class lint_report {
   bool color_;
   std::string text_;
   json_writer json_{text_};
+  // The codes whose explain note the gcc form has printed.
+  std::vector<bool> noted_ =
+      std::vector<bool>(static_cast<std::size_t>(rule_id::count));
   std::array<std::size_t, static_cast<std::size_t>(rule_id::count)> counts_{};
   std::size_t files_ = 0;
   std::size_t failures_ = 0;
