@@ -18,9 +18,10 @@ struct walk_globs {
 
 // The paths as given, each folder replaced by the files below it that an
 // include glob and no exclude glob match: each folder's names in byte
-// order, a folder's files where its name sorts; hidden folders (a name starting with '.') and links to folders are not
-// entered.  A path that is no folder, "-" among them, stays as it is.
-// False, with why, when a folder cannot be read.
+// order, a folder's files where its name sorts; hidden folders (a name starting
+// with '.') and links to folders are not entered.  A path that is no folder,
+// "-" among them, stays as it is. False, with why, when a folder cannot be
+// read.
 bool walk_paths(const std::vector<std::string>& paths, const walk_globs& globs,
                 std::vector<std::string>& files, std::string& why);
 
