@@ -47,6 +47,10 @@ const command commands[] = {
      "Run a language server for editors (LSP 3.17) on standard input and "
      "output: diagnostics, hover, completion, quick fixes, outline",
      declare_lsp},
+    {"explain",
+     "Explain a lint code: what it means, why it matters for the camera, an "
+     "example and its correction, its fix, how to silence it",
+     declare_explain},
 };
 
 const command* find_command(const std::string& name) {

@@ -11,6 +11,7 @@ namespace {
 
 struct check_options {
   std::vector<std::string> paths;
+  walk_globs globs;
   std::string stdin_name = "<stdin>";
 };
 
@@ -30,9 +31,13 @@ int check_one(const std::string& path, const check_options& options) {
 }
 
 int run_check(const check_options& options) {
-  if (!stdin_once(options.paths)) return EXIT_TROUBLE;
+  std::vector<std::string> paths;
+  if (!stdin_once(options.paths) ||
+      !walked(options.paths, options.globs, paths)) {
+    return EXIT_TROUBLE;
+  }
   int worst = EXIT_CLEAN;
-  for (const std::string& path : options.paths) {
+  for (const std::string& path : paths) {
     const int status = check_one(path, options);
     if (status > worst) worst = status;
   }
@@ -44,10 +49,15 @@ int run_check(const check_options& options) {
 runner declare_check(CLI::App& app) {
   auto options = std::make_shared<check_options>();
   app.add_option("FILE", options->paths,
-                 "Configuration files; - for standard input")
+                 "Configuration files, or folders to walk for them; - for "
+                 "standard input")
       ->required();
+  add_walk_globs(app, options->globs);
   add_stdin_name(app, options->stdin_name);
   app.footer(
+      "A folder stands for the files below it that --include names (*.cfg "
+      "by default) and --exclude does not, in sorted order; hidden folders "
+      "are not entered.\n"
       "Each faulty line as FILE:LINE: reason, with the line below it.  Lines "
       "are numbered as an editor counts them; after a line of more than " +
       std::to_string(LINE_ROOM) +
