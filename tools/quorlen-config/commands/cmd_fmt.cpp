@@ -25,6 +25,7 @@ constexpr long MOST_INDENT = 16;
 
 struct fmt_command_options {
   std::vector<std::string> paths;
+  walk_globs globs;
   std::string stdin_name = STDIN_NAME;
   bool check = false;
   bool diff = false;
@@ -126,10 +127,14 @@ int fmt_one(const std::string& path, const fmt_command_options& options,
 // Standard output is written once every file is done, so that a file
 // that cannot be read leaves nothing half-shown.
 int run_fmt(const fmt_command_options& options) {
-  if (!stdin_once(options.paths)) return EXIT_TROUBLE;
+  std::vector<std::string> paths;
+  if (!stdin_once(options.paths) ||
+      !walked(options.paths, options.globs, paths)) {
+    return EXIT_TROUBLE;
+  }
   int worst = EXIT_CLEAN;
   std::string shown;
-  for (const std::string& path : options.paths) {
+  for (const std::string& path : paths) {
     worst = std::max(worst, fmt_one(path, options, shown));
   }
   std::fwrite(shown.data(), 1, shown.size(), stdout);
@@ -156,7 +161,9 @@ std::string fmt_help() {
          "the record, the faulty lines and the comments must be the same, or "
          "the file is not written.  FILE is replaced as set replaces it (a "
          "temporary file, then a rename, its mode kept); FILE - lays out "
-         "standard input to standard output.\n"
+         "standard input to standard output.  A folder stands for the files "
+         "below it that --include names (*.cfg by default) and --exclude does "
+         "not, in sorted order; hidden folders are not entered.\n"
          "Exit status: 0 laid out (with --check or --diff: nothing would "
          "change), 1 some file would change (--check, --diff) or has faulty "
          "lines (listed as check lists them; with --strict it is not "
@@ -177,10 +184,11 @@ runner declare_fmt(CLI::App& app) {
   app.add_flag("--align,!--no-align", options->layout.align,
                "Start the inline comments of consecutive lines in one column "
                "(the default), or put one blank before each");
+  add_walk_globs(app, options->globs);
   add_stdin_name(app, options->stdin_name);
   app.add_option("FILE", options->paths,
-                 "Configuration files, replaced; - lays out standard input to "
-                 "standard output")
+                 "Configuration files, replaced, or folders to walk for them; "
+                 "- lays out standard input to standard output")
       ->required();
   app.footer(fmt_help());
   return [options] { return run_fmt(*options); };
