@@ -3,7 +3,8 @@
 repository whose .pre-commit-config.yaml names this tree's hooks, the tool
 of the build tree on the PATH, and commits through `pre-commit install`'s
 git hook.  A file with a finding fails the commit of it; the file mended
-passes.  Offline: the hooks repository is a local clone, the hooks run a
+passes; a file not laid out fails once, laid out by the fmt hook, and its
+laid-out text, added again, passes.  Offline: the hooks repository is a local clone, the hooks run a
 system command.  Exits 77 (skipped) when pre-commit is not installed.
 EMULATOR is empty or the emulator's command line joined with '|'.
 Usage: precommit_check.py SOURCE_DIR TOOL EMULATOR
@@ -17,6 +18,8 @@ import tempfile
 
 BAD = "[camera parameter]\nI2C_ADR = 0x36\n"
 GOOD = "[camera parameter]\nI2C_ADDR = 0x36\n"
+MESSY = "[camera parameter]\nI2C_ADDR=0x36   ; address\n"
+LAID_OUT = "[camera parameter]\nI2C_ADDR = 0x36 ; address\n"
 
 
 def git(folder, *args):
@@ -66,7 +69,8 @@ def main():
         git(project, "init", "-q")
         with open(os.path.join(project, ".pre-commit-config.yaml"), "w") as config:
             config.write(f"repos:\n- repo: {hooks}\n  rev: {rev}\n"
-                         "  hooks:\n  - id: quorlen-config-lint\n")
+                         "  hooks:\n  - id: quorlen-config-lint\n"
+                         "  - id: quorlen-config-fmt\n")
         git(project, "add", ".pre-commit-config.yaml")
         git(project, "commit", "-qm", "config", "--no-verify")
         done = subprocess.run(["pre-commit", "install"], cwd=project,
@@ -86,12 +90,28 @@ def main():
                               f"{done.stdout}{done.stderr}")
             elif not want and "Q201" not in done.stdout + done.stderr:
                 faults.append(f"the failed commit does not name the finding:\n{done.stdout}")
+        # The fmt hook lays the file out and fails the commit, as a hook
+        # that changes a file does; the laid-out file then commits.
+        with open(camera, "w") as out:
+            out.write(MESSY)
+        git(project, "add", "camera.cfg")
+        done = git(project, "commit", "-qm", "layout")
+        with open(camera) as laid:
+            got = laid.read()
+        if done.returncode == 0 or got != LAID_OUT:
+            faults.append(f"a commit of {MESSY!r}: status {done.returncode}, "
+                          f"the file now {got!r}:\n{done.stdout}{done.stderr}")
+        git(project, "add", "camera.cfg")
+        done = git(project, "commit", "-qm", "layout")
+        if done.returncode != 0:
+            faults.append(f"the laid-out file is refused:\n{done.stdout}{done.stderr}")
         log = git(project, "log", "--format=%s").stdout.split()
-        if log != ["camera", "config"]:
+        if log != ["layout", "camera", "config"]:
             faults.append(f"commits made: {log}")
     for fault in faults:
         print(fault)
-    print(f"pre-commit: a bad file refused, a mended one committed: {len(faults)} faults")
+    print(f"pre-commit: a bad file refused, a mended one committed, a messy one "
+          f"laid out: {len(faults)} faults")
     return 1 if faults else 0
 
 
