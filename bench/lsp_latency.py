@@ -7,6 +7,8 @@ a message down the pipe to reading the server's answer.
 - diagnostics: a 10,000-line document is opened, then changed one line at a
   time; each change is timed until its diagnostics arrive (the goal: within
   100 ms);
+- inlay hints on that document, for a screen of 60 lines and for the whole
+  of it (the goal: within 50 ms), and its folding ranges and semantic tokens;
 - hover and completion on examples/camera.cfg, every line (the goal: within
   10 ms).
 
@@ -101,7 +103,8 @@ def main(argv):
     text = document(10_000)
 
     s = Server(tool)
-    s.call("initialize", {"capabilities": {}})
+    s.call("initialize", {"capabilities": {"textDocument": {
+        "semanticTokens": {"requests": {"full": True}}}}})
     started = time.perf_counter()
     s.notify("textDocument/didOpen", {"textDocument": {
         "uri": uri, "languageId": "quorlen", "version": 1, "text": text}})
@@ -122,6 +125,24 @@ def main(argv):
         s.published(version)
         changes.append(time.perf_counter() - started)
     figures("change to diagnostics", changes)
+    requests = [
+        ("inlay hints, 60 lines", "textDocument/inlayHint", 4000, 4060),
+        ("inlay hints, all 10,000 lines", "textDocument/inlayHint", 0, 10_000),
+        ("folding ranges", "textDocument/foldingRange", 0, 0),
+        ("semantic tokens", "textDocument/semanticTokens/full", 0, 0)]
+    for name, method, first, last in requests:
+        times = []
+        for _ in range(3 if quick else 20):
+            params = {"textDocument": {"uri": uri}, "range": {
+                "start": {"line": first, "character": 0},
+                "end": {"line": last, "character": 0}}}
+            started = time.perf_counter()
+            reply = s.call(method, params)
+            times.append(time.perf_counter() - started)
+            assert "error" not in reply, reply
+        result = reply["result"]
+        count = len(result["data"]) // 5 if "data" in result else len(result)
+        figures(name, times, ", %d in the last answer" % count)
     s.close()
 
     camera = open(os.path.join(source, "examples", "camera.cfg"),

@@ -163,7 +163,7 @@ if(QUORLEN_INSTALL_TOOL)
     endforeach()
   endforeach()
   set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
-    "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12), ${yaml_cpp_package}")
+    "libc6 (>= 2.34), libgcc-s1 (>= 3.5), libstdc++6 (>= 12), libeditorconfig0 (>= 0.12), ${yaml_cpp_package}")
   set(CPACK_DEBIAN_TOOL_DESCRIPTION "dump, check and lint camera module configuration files
 quorlen-config reads camera module configuration files with the parser of
 libquorlen_config_parser, exactly as a camera program would.  It prints

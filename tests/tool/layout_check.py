@@ -13,7 +13,7 @@ import re
 import sys
 
 # Lowest first; folders on one row are side by side and see neither.
-LAYERS = [["input"], ["record"], ["binding"], ["lint"], ["edit", "diff"], ["lsp"], ["commands"], [""]]
+LAYERS = [["input"], ["record"], ["binding"], ["lint"], ["edit", "diff", "fmt"], ["lsp"], ["commands"], [""]]
 RANK = {name: rank for rank, row in enumerate(LAYERS) for name in row}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 # The core's headers a tool file may include; the public one lives in

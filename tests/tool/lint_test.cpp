@@ -6,10 +6,12 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "input/diagnostics.h"
 #include "input/number_reading.h"
 #include "lint/fixes.h"
 #include "quorlen_core.h"
@@ -480,3 +482,93 @@ TEST(lint, of_two_overlapping_fixes_the_first_is_applied) {
 }
 
 }  // namespace
+
+// What explain says of each rule is borne out by the lint itself: the
+// example brings the code, the corrected file brings nothing at all, a fix
+// turns the one into the other, and the silencing comment it names works.
+TEST(lint, each_explained_example_brings_its_code_and_the_correction_none) {
+  const std::vector<std::string> no_example = {"Q003", "Q006"};
+  const auto codes_of = [](std::string_view text) {
+    quorlen_test::owned_setup setup;
+    std::vector<std::string> codes;
+    for (const finding& f :
+         quorlen_tool::lint_bytes(std::string(text), &setup.s).findings) {
+      codes.push_back(f.code);
+    }
+    return codes;
+  };
+  for (const quorlen_tool::rule& r : quorlen_tool::lint_rules) {
+    SCOPED_TRACE(r.code);
+    const quorlen_tool::rule_text& e = quorlen_tool::text_of(r.id);
+    EXPECT_GT(std::strlen(e.meaning), 20u);
+    EXPECT_GT(std::strlen(e.matters), 20u);
+    const bool none = std::find(no_example.begin(), no_example.end(), r.code) !=
+                          no_example.end() ||
+                      quorlen_tool::binding_rule(r);
+    EXPECT_EQ(e.example.empty(), none);
+    EXPECT_EQ(e.corrected.empty(), none);
+    if (none) continue;
+    const std::vector<std::string> found = codes_of(e.example);
+    EXPECT_NE(std::find(found.begin(), found.end(), r.code), found.end())
+        << "the example does not bring " << r.code;
+    EXPECT_EQ(codes_of(e.corrected), std::vector<std::string>{});
+    const std::vector<std::string> silenced =
+        codes_of("; quorlen-config: disable=" + std::string(r.code) + "\n" +
+                 std::string(e.example));
+    const bool by_comment =
+        quorlen_tool::silence_text(r).find("a comment") != std::string::npos;
+    EXPECT_EQ(
+        std::find(silenced.begin(), silenced.end(), r.code) == silenced.end(),
+        by_comment)
+        << "what explain says of silencing " << r.code << " is wrong";
+    if (r.fixes) {
+      quorlen_test::owned_setup setup;
+      const std::string bytes(e.example);
+      std::vector<finding> all =
+          quorlen_tool::lint_bytes(bytes, &setup.s).findings;
+      EXPECT_EQ(
+          quorlen_tool::settle_fixes(bytes, all, quorlen_tool::every_finding)
+              .fixed.bytes,
+          std::string(e.corrected));
+    }
+  }
+}
+
+// The page's codes one by one are the registry's explanations, as this
+// writes them; on a difference the page as it should be is left in
+// lint-codes.expected.md beside the test.
+TEST(lint, the_codes_page_explains_every_rule_as_the_registry_does) {
+  const std::string heading = "## The codes one by one";
+  std::ifstream page(std::string(QUORLEN_SOURCE_DIR) + "/docs/lint-codes.md");
+  ASSERT_TRUE(page.good());
+  std::string text((std::istreambuf_iterator<char>(page)),
+                   std::istreambuf_iterator<char>());
+  const std::size_t at = text.find("\n" + heading + "\n");
+  ASSERT_NE(at, std::string::npos) << "no '" << heading << "'";
+  const auto block = [](std::string_view file) {
+    std::string out = "```\n";
+    for (std::size_t from = 0; from < file.size();) {
+      std::size_t end = file.find('\n', from);
+      if (end == std::string_view::npos) end = file.size();
+      out += quorlen_tool::escape_text(file.substr(from, end - from)) + "\n";
+      from = end + 1;
+    }
+    return out + "```\n";
+  };
+  std::string want = text.substr(0, at + 1) + heading + "\n";
+  for (const quorlen_tool::rule& r : quorlen_tool::lint_rules) {
+    const quorlen_tool::rule_text& e = quorlen_tool::text_of(r.id);
+    want += "\n### " + std::string(r.code) + "\n\n" + r.summary + " (" +
+            quorlen_tool::level_name(r.severity) +
+            (r.fixes ? ", with a fix" : "") + ").  " + e.meaning + "  " +
+            e.matters + "\n";
+    if (!e.example.empty()) {
+      want += "\n" + block(e.example) + "\nCorrected:\n\n" + block(e.corrected);
+    }
+  }
+  if (text != want) {
+    std::ofstream("lint-codes.expected.md") << want;
+    FAIL() << "docs/lint-codes.md differs from the registry; the page as "
+              "it should be is in lint-codes.expected.md";
+  }
+}

@@ -201,7 +201,8 @@ def lifecycle(tool, source):
     check(caps["positionEncoding"] == "utf-16", "UTF-16 by default", caps)
     check(caps["textDocumentSync"]["change"] == 2, "incremental sync", caps)
     for name in ("hoverProvider", "completionProvider", "codeActionProvider",
-                 "documentSymbolProvider"):
+                 "documentSymbolProvider", "foldingRangeProvider",
+                 "inlayHintProvider"):
         check(name in caps, name, caps)
     # The didOpen before initialize was dropped: nothing is open.
     check(s.call("textDocument/hover",
@@ -523,6 +524,161 @@ def symbols(tool, source):
         s.end()
 
 
+def folding(tool, source):
+    """Sections to their last line that is not blank, code blocks, and runs
+    of comment lines; a long line's pieces fold nothing."""
+    text = ("; one\n; two\n# three\n[camera parameter]\nTYPE = a\n\n"
+            "[control parameter]\nCTRL_NAME = c\n======CODE_BLOCK_START======\n"
+            "; code, no comment\n; still code\n======CODE_BLOCK_END======\n"
+            "; lone\n\n[register parameter]\nREG = 1, " + "2" * 300 + "\n")
+    s = Server(tool)
+    s.initialize()
+    s.open(text)
+    got = sorted((r["startLine"], r["endLine"], r.get("kind"))
+                 for r in s.result("textDocument/foldingRange", doc()))
+    expected = sorted([
+        (0, 2, "comment"),       # three comment lines in a row
+        (3, 4, None),            # the camera section, less its blank line
+        (6, 12, None),           # the control, its lone comment included
+        (8, 11, "region"),       # the code block, whose ';' lines are code
+        (14, 15, None),          # a long line is one line, in pieces
+    ])
+    check(got == expected, "the folds", [got, expected])
+    check(s.end() == 0, "clean end")
+
+
+def diagnostic_extras(tool, source):
+    """Each diagnostic links to its code's explanation; those on lines the
+    library ignores are tagged unnecessary, no other."""
+    text = ("A = 1\n[camera parameter]\nI2C_ADR = 1\nBIT_WIDTH = 300\n"
+            "SIZE = 1\n[camera parameters]\n[register parameter]\n"
+            "======CODE_BLOCK_START======\nx\n======CODE_BLOCK_END======\n")
+    s = Server(tool)
+    s.initialize()
+    s.open(text)
+    got = {d["code"]: d for d in s.diagnostics()["diagnostics"]}
+    rows = [  # code, tagged unnecessary
+        ("Q202", True),   # a pair before the first header
+        ("Q201", True),   # an unknown key
+        ("Q305", False),  # stored, if cut
+        ("Q402", True),   # SIZE of one value changes nothing
+        ("Q101", True),   # an unknown section
+        ("Q701", True),   # a code block outside a control
+    ]
+    check(sorted(got) == sorted(code for code, _ in rows), "the codes",
+          sorted(got))
+    for code, unnecessary in rows:
+        d = got[code]
+        check(d.get("tags", []) == ([1] if unnecessary else []),
+              code + " tags", d)
+        href = d["codeDescription"]["href"]
+        check(href.startswith("file:///") and
+              href.endswith("/lint-codes.md#lint-codes"), code + " link", d)
+    # The page linked to is the page of codes, and it names the code.
+    page = open(os.path.join(source, "docs", "lint-codes.md"),
+                encoding="utf-8").read()
+    check(page.startswith("# Lint codes\n") and "| Q402 |" in page,
+          "the anchor is the page's title")
+    check(s.end() == 0, "clean end")
+
+
+def inlay_hints(tool, source):
+    """At the end of a line, what the record holds where it differs from
+    what the line says; nothing where it does not; none once switched off."""
+    text = ("A = 1\n[camera parameter]\nBIT_WIDTH = 300\nBIT_WIDTH = 30\n"
+            "I2C_ADDR = 0x10036\nTRANS_LVL = 12ab\nCFG_MODE = x\n"
+            "TYPE = " + "t" * 60 + "\nTYPE = a;b\nI2C_ADR = 1\nSIZE = 1\n"
+            "[register parameter]\nREG = 0x1FFFFFFFF, 1\n"
+            "REG = 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17\n"
+            "[" + "s" * 60 + "]\n")
+    rows = [  # line, the hint (None: none)
+        (0, "\u21d2 ignored: before the first section header"),
+        (1, None),
+        (2, "\u21d2 44"),
+        (3, None),                              # 30 is what it says
+        (4, "\u21d2 0x0036"),                   # an address, in hex
+        (5, "\u21d2 12"),
+        (6, "\u21d2 0"),
+        (7, "\u21d2 cut to 49 characters"),
+        (8, "\u21d2 'a;b'"),
+        (9, "\u21d2 ignored: unknown key"),
+        (10, "\u21d2 ignored: SIZE needs exactly two values"),
+        (12, "\u21d2 0x7FFFFFFF, 0x1"),
+        (13, "\u21d2 the first 16 values kept"),
+        (14, "\u21d2 ignored: unknown section"),
+    ]
+    lines = text.split("\n")
+    for options, shown in ((None, True), ({"inlayHints": {"enabled": False}},
+                                          False)):
+        s = Server(tool)
+        s.result("initialize", {"processId": None, "capabilities": {},
+                                "initializationOptions": options})
+        s.open(text)
+        hints = s.result("textDocument/inlayHint",
+                         dict(doc(), range=span(0, 0, 0, len(lines))))
+        got = {h["position"]["line"]: h for h in hints}
+        if not shown:
+            check(hints == [], "switched off", hints)
+            # ... and on again through the settings.
+            s.notify("workspace/didChangeConfiguration", {"settings": {
+                "quorlen-config": {"inlayHints": {"enabled": True}}}})
+            hints = s.result("textDocument/inlayHint",
+                             dict(doc(), range=span(0, 0, 0, len(lines))))
+            got = {h["position"]["line"]: h for h in hints}
+        for line, label in rows:
+            if label is None:
+                check(line not in got, "no hint on line %d" % line, got.get(line))
+                continue
+            h = got.get(line)
+            check(h is not None and h["label"] == label and
+                  h["position"]["character"] == len(lines[line]),
+                  "the hint at the end of line %d" % line, [h, label])
+        check(len(got) == sum(1 for _, l in rows if l), "no other hint",
+              sorted(got))
+        # Only the lines asked for.
+        part = s.result("textDocument/inlayHint",
+                        dict(doc(), range=span(2, 0, 0, 4)))
+        check([h["position"]["line"] for h in part] == [2], "a range", part)
+        s.end()
+
+
+def semantic_tokens(tool, source):
+    """Known and unknown keys and headers, to a client that asks; none
+    offered to one that does not."""
+    text = ("A = 1\n[camera parameter]\n  TYPE = x\nREG = 1\n    REG = 2\n"
+            "[register parameter][dev3][inf2]\nREG = 1\n[x]\nTYPE = 1\n")
+    s = Server(tool)
+    caps = s.initialize()["capabilities"]
+    check("semanticTokensProvider" not in caps, "not offered unasked", caps)
+    s.end()
+    s = Server(tool)
+    caps = s.initialize({"textDocument": {"semanticTokens": {
+        "requests": {"full": True}}}})["capabilities"]
+    legend = caps["semanticTokensProvider"]["legend"]
+    s.open(text)
+    data = s.result("textDocument/semanticTokens/full", doc())["data"]
+    tokens, line, start = [], 0, 0
+    for i in range(0, len(data), 5):
+        dl, ds, length, kind, mods = data[i:i + 5]
+        line += dl
+        start = start + ds if dl == 0 else ds
+        tokens.append((line, start, length, legend["tokenTypes"][kind],
+                       [m for b, m in enumerate(legend["tokenModifiers"])
+                        if mods >> b & 1]))
+    expected = [  # line, start, length, type, modifiers
+        (0, 0, 1, "property", ["unknown"]),      # before any header
+        (1, 0, 18, "namespace", []),
+        (2, 2, 4, "property", []),               # an indented first pair
+        (3, 0, 3, "property", ["unknown"]),      # REG is no camera key
+        (5, 0, 32, "namespace", []),             # joined bracket groups
+        (6, 0, 3, "property", []),
+        (7, 0, 3, "namespace", ["unknown"]),
+        (8, 0, 4, "property", ["unknown"]),      # in an unknown section
+    ]                                            # line 4: a continuation
+    check(tokens == expected, "the tokens", [tokens, expected])
+    check(s.end() == 0, "clean end")
+
+
 def big_document(tool, source):
     """A 50 MB document: diagnostics arrive (at most a thousand, and a note
     on the rest), and the server still answers."""
@@ -538,8 +694,36 @@ def big_document(tool, source):
     check(s.end() == 0, "clean end")
 
 
+def formatting(tool, source):
+    """The whole document laid out as fmt lays it out, comments kept; the
+    editor's tab setting indents continuations; a text already laid out
+    gets no edit."""
+    rows = [
+        # text, options, expected text (None: no edit)
+        ("[camera parameter]\nCFG_MODE=1 ; mode\nTYPE   =  a\n",
+         {"tabSize": 4, "insertSpaces": True},
+         "[camera parameter]\nCFG_MODE = 1 ; mode\nTYPE = a\n"),
+        ("[register parameter]\nREG = 1,\n 2\n",
+         {"tabSize": 4, "insertSpaces": False},
+         "[register parameter]\nREG = 1,\n\t2\n"),
+        ("[camera parameter]\nCFG_MODE = 1\n", {"tabSize": 2,
+                                                 "insertSpaces": True}, None),
+    ]
+    s = Server(tool)
+    caps = s.initialize()["capabilities"]
+    check(caps.get("documentFormattingProvider") is True, "offered", caps)
+    for text, options, expected in rows:
+        s.open(text)
+        edits = s.result("textDocument/formatting",
+                         dict(doc(), options=options))
+        got = apply_edits(text, edits) if edits else None
+        check(got == expected, "formatted", [text, got, expected])
+    check(s.end() == 0, "clean end")
+
+
 CASES = [lifecycle, framing, diagnostics, text_sync, positions, hover,
-         completion, code_actions, symbols]
+         completion, code_actions, symbols, folding, diagnostic_extras,
+         inlay_hints, semantic_tokens, formatting]
 
 
 def main(argv):

@@ -102,7 +102,8 @@ TEST(lsp_code_actions, a_finding_with_edits_becomes_a_quick_fix) {
 
   for (encoding units : {encoding::utf16, encoding::utf8}) {
     SCOPED_TRACE(units == encoding::utf16 ? "utf-16" : "utf-8");
-    const json actions = quorlen_lsp::code_actions(doc, params, {units, false});
+    const json actions =
+        quorlen_lsp::code_actions(doc, params, {units, false, {}});
     ASSERT_GE(actions.size(), 2u);
     const json& replace = actions[1];
     EXPECT_EQ(replace["title"], "Replace 'I2C_ADR' with 'I2C_ADDR'");

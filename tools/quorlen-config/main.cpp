@@ -30,6 +30,10 @@ const command commands[] = {
      "Print a configuration file, written as a person would, from a 'json' "
      "document or a configuration file (comments are not kept)",
      declare_format},
+    {"fmt",
+     "Lay configuration files out again in place, keeping every comment; "
+     "--check and --diff show what would change",
+     declare_fmt},
     {"diff",
      "Compare what two files set: camera fields, entries per section, "
      "controls by CTRL_NAME",
@@ -43,6 +47,10 @@ const command commands[] = {
      "Run a language server for editors (LSP 3.17) on standard input and "
      "output: diagnostics, hover, completion, quick fixes, outline",
      declare_lsp},
+    {"explain",
+     "Explain a lint code: what it means, why it matters for the camera, an "
+     "example and its correction, its fix, how to silence it",
+     declare_explain},
     {"binding",
      "Check sensor bindings and run their examples (check), or name the "
      "bindings that apply to a file (show)",

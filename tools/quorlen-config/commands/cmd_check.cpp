@@ -15,6 +15,7 @@ namespace {
 struct check_options {
   std::vector<std::string> paths;
   std::string stdin_name = "<stdin>";
+  walk_globs globs;
   binding_flags bindings;
 };
 
@@ -71,10 +72,14 @@ int check_one(const std::string& path, const check_options& options,
 }
 
 int run_check(const check_options& options) {
-  if (!stdin_once(options.paths)) return EXIT_TROUBLE;
+  std::vector<std::string> paths;
+  if (!stdin_once(options.paths) ||
+      !walked(options.paths, options.globs, paths)) {
+    return EXIT_TROUBLE;
+  }
   int worst = EXIT_CLEAN;
   binding_store store;
-  for (const std::string& path : options.paths) {
+  for (const std::string& path : paths) {
     const int status = check_one(path, options, store);
     if (status > worst) worst = status;
   }
@@ -86,11 +91,16 @@ int run_check(const check_options& options) {
 runner declare_check(CLI::App& app) {
   auto options = std::make_shared<check_options>();
   app.add_option("FILE", options->paths,
-                 "Configuration files; - for standard input")
+                 "Configuration files, or folders to walk for them; - for "
+                 "standard input")
       ->required();
+  add_walk_globs(app, options->globs);
   add_stdin_name(app, options->stdin_name);
   add_binding_flags(app, options->bindings);
   app.footer(
+      "A folder stands for the files below it that --include names (*.cfg "
+      "by default) and --exclude does not, in sorted order; hidden folders "
+      "are not entered.\n"
       "Each faulty line as FILE:LINE: reason, with the line below it.  Lines "
       "are numbered as an editor counts them; after a line of more than " +
       std::to_string(LINE_ROOM) +

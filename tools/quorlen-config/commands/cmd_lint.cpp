@@ -10,6 +10,7 @@
 #include "commands/tool.h"
 #include "input/diagnostics.h"
 #include "input/edit_file.h"
+#include "lint/ci_report.h"
 #include "lint/fixes.h"
 #include "lint/lint.h"
 #include "lint/lint_report.h"
@@ -24,14 +25,24 @@ const std::string IN_PLACE = "true";
 
 struct lint_command_options {
   std::vector<std::string> paths;
+  walk_globs globs;
   std::string stdin_name = "<stdin>";
   std::string format = "gcc";
   std::string color = "auto";
   std::string severity = "warning";
   std::vector<std::string> disable;
-  std::string fix;  // empty, IN_PLACE or "diff"
+  std::string fix;          // empty, IN_PLACE or "diff"
+  std::string output_file;  // empty: standard output
+  bool statistics = false;
   binding_flags bindings;
 };
+
+report_form form_named(const std::string& name) {
+  for (const report_form_name& f : report_forms) {
+    if (name == f.name) return f.form;
+  }
+  return report_form::gcc;
+}
 
 level level_named(const std::string& name) {
   if (name == "error") return level::error;
@@ -82,12 +93,10 @@ std::vector<finding> lint_all(const input& in, const source_map& map,
   return std::move(outcome.findings);
 }
 
-// What the lint of one file shows, and where.
+// What the lint of one file leaves once its findings are in the report.
 struct file_report {
   int status = EXIT_CLEAN;
-  std::string text;  // the diff, or the findings in gcc form
-  std::vector<finding> found;
-  std::string fixed;  // the text the findings describe, with --fix
+  std::string diff;  // with --fix=diff
 };
 
 // The file put back with its fixes, and what is said about them on
@@ -114,10 +123,11 @@ int write_fixes(const std::string& path, const input& in,
   return EXIT_CLEAN;
 }
 
-// Lints one file and, with --fix, mends it.  Throws std::bad_alloc.
+// Lints one file into the report and, with --fix, mends it.  Throws
+// std::bad_alloc.
 file_report lint_file(const std::string& path, const input& in,
-                      const lint_command_options& options, bool json,
-                      bool color, binding_store& store) {
+                      const lint_command_options& options, lint_report& out,
+                      binding_store& store) {
   file_report report;
   // The file is split once, for the lint and for showing its lines.
   const source_map map(in.bytes);
@@ -130,27 +140,29 @@ file_report lint_file(const std::string& path, const input& in,
   const finding_filter chosen = [&](const finding& f) {
     return reported(f, options);
   };
+  std::vector<finding> found;
   if (options.fix.empty()) {
-    if (json) settle_fixes(in.bytes, all, chosen, &with);
-    report.found = only_reported(std::move(all), options);
-    if (!json) {
-      report.text = gcc_report(escape_text(in.name), map, report.found, color);
+    if (shows_fixes(form_named(options.format))) {
+      settle_fixes(in.bytes, all, chosen, &with);
     }
+    found = only_reported(std::move(all), options);
+    out.add(in.name, map, found);
   } else {
     const fix_outcome fixes = settle_fixes(in.bytes, all, chosen, &with);
-    report.found = only_reported(fixes.after, options);
+    found = only_reported(fixes.after, options);
     // What is left has no fix that was found sound.
-    for (finding& f : report.found) f.fix.clear();
-    report.fixed = fixes.fixed.bytes;
+    for (finding& f : found) f.fix.clear();
     if (options.fix == "diff") {
-      report.text = unified_diff(in.name, in.bytes, report.fixed);
+      report.diff = unified_diff(in.name, in.bytes, fixes.fixed.bytes);
     } else {
       report.status = write_fixes(path, in, all, fixes);
       // Not written: what is left would describe a text that is nowhere.
-      if (report.status == EXIT_TROUBLE) report.found.clear();
+      if (report.status == EXIT_TROUBLE) found.clear();
     }
+    // The findings after --fix describe the fixed text.
+    out.add(in.name, source_map(fixes.fixed.bytes), found);
   }
-  if (!report.found.empty() && report.status == EXIT_CLEAN) {
+  if (!found.empty() && report.status == EXIT_CLEAN) {
     report.status = EXIT_FAULTY;
   }
   return report;
@@ -159,18 +171,22 @@ file_report lint_file(const std::string& path, const input& in,
 // Everything is gathered first, so that nothing half-written is left when a
 // file turns out to be unreadable half-way; with --fix each file is put
 // back as it is done.  With --fix and -, the fixed text goes to standard
-// output, so the findings go to standard error.
+// output, so the findings go to standard error.  A report file is written
+// only when every file was read, so that a CI job never uploads one that
+// leaves a file out.
 int run_lint(const lint_command_options& options) {
-  if (!stdin_once(options.paths)) return EXIT_TROUBLE;
-  const bool color = use_color(options.color);
-  const bool json = options.format == "json" && options.fix != "diff";
-  const bool in_place = options.fix == IN_PLACE;
+  std::vector<std::string> paths;
+  if (!stdin_once(options.paths) ||
+      !walked(options.paths, options.globs, paths)) {
+    return EXIT_TROUBLE;
+  }
+  const bool to_file = !options.output_file.empty();
+  lint_report out(form_named(options.format),
+                  !to_file && use_color(options.color));
   int status = EXIT_CLEAN;
-  std::string text;
+  std::string diffs;
   binding_store store;
-  json_writer all(text);
-  if (json) all.begin_object().key("findings").begin_array();
-  for (const std::string& path : options.paths) {
+  for (const std::string& path : paths) {
     input in;
     if (!read_input(path, options.stdin_name, in)) {
       status = EXIT_TROUBLE;
@@ -178,7 +194,7 @@ int run_lint(const lint_command_options& options) {
     }
     file_report report;
     try {
-      report = lint_file(path, in, options, json, color, store);
+      report = lint_file(path, in, options, out, store);
     } catch (const std::bad_alloc&) {
       status = trouble(in.name, "out of memory");
       continue;
@@ -188,30 +204,30 @@ int run_lint(const lint_command_options& options) {
       continue;
     }
     status = std::max(status, report.status);
-    // The findings after --fix describe the fixed text.
-    const std::string& shown = in_place ? report.fixed : in.bytes;
-    if (json) {
-      json_report(all, in.name, source_map(shown), report.found);
-    } else if (in_place) {
-      text += gcc_report(escape_text(in.name), source_map(shown), report.found,
-                         color);
-    } else {
-      text += report.text;
-    }
+    diffs += report.diff;
   }
-  if (json) {
-    all.end_array().end_object();
-    all.finish();
+  const std::string text = options.fix == "diff" ? diffs : out.finish();
+  const bool piped = options.fix == IN_PLACE &&
+                     std::find(options.paths.begin(), options.paths.end(),
+                               "-") != options.paths.end();
+  std::FILE* shown = piped ? stderr : stdout;
+  if (to_file && status != EXIT_TROUBLE) {
+    const std::string why = replace_file(options.output_file, text);
+    if (!why.empty()) return trouble(options.output_file, why);
   }
-  const bool piped =
-      in_place && std::find(options.paths.begin(), options.paths.end(), "-") !=
-                      options.paths.end();
-  std::fwrite(text.data(), 1, text.size(), piped ? stderr : stdout);
+  if (options.statistics) {
+    const std::string counts = out.statistics();
+    std::fwrite(counts.data(), 1, counts.size(), shown);
+  } else if (!to_file) {
+    std::fwrite(text.data(), 1, text.size(), shown);
+  }
   return written(status);
 }
 
 std::string rule_table() {
-  std::string table = "Lint codes (level, fix, meaning):\n";
+  std::string table =
+      "Lint codes (level, fix, meaning); 'quorlen-config explain CODE' says "
+      "more:\n";
   for (const rule& r : lint_rules) {
     const std::string level = level_name(r.severity);
     const std::string code = r.code;
@@ -240,6 +256,9 @@ std::string lint_help() {
          "reported is not offered.  Where two overlap, the first in the file "
          "is applied and the other reported as not fixed.  --fix replaces the "
          "file as set does (a temporary file, then a rename, its mode kept).\n"
+         "A folder stands for the files below it that --include names "
+         "(*.cfg by default) and --exclude does not, in sorted order; hidden "
+         "folders are not entered.\n"
          "Exit status: 0 nothing reported, 1 findings reported (with --fix: "
          "left after the fixes), 2 a file could not be read or written or the "
          "usage is wrong.\n\n" +
@@ -250,12 +269,26 @@ std::string lint_help() {
 
 runner declare_lint(CLI::App& app) {
   auto options = std::make_shared<lint_command_options>();
+  std::vector<std::string> forms;
+  for (const report_form_name& f : report_forms) forms.push_back(f.name);
   app.add_option("--format", options->format,
                  "gcc: file:line:column: level: message [code], the line and "
                  "a caret under the span; json: one document "
-                 "{\"findings\": [...]}")
-      ->check(CLI::IsMember({"gcc", "json"}))
+                 "{\"findings\": [...]}; sarif: SARIF 2.1.0 for code "
+                 "scanning; github: workflow commands that annotate a pull "
+                 "request; gitlab: a Code Quality report; junit: JUnit XML, a "
+                 "test case a file and a failure a finding")
+      ->check(CLI::IsMember(forms))
       ->capture_default_str();
+  app.add_option("--output-file", options->output_file,
+                 "Write the report to this file instead of standard output, "
+                 "replaced whole once every file is linted; left as it was "
+                 "when a file cannot be read")
+      ->type_name("FILE");
+  app.add_flag("--statistics", options->statistics,
+               "Print how often each code was found, the most frequent "
+               "first, in place of the report on standard output (the "
+               "report still goes to --output-file)");
   app.add_option("--color", options->color,
                  "Colour the gcc format: auto (only on a terminal), always, "
                  "never")
@@ -286,8 +319,10 @@ runner declare_lint(CLI::App& app) {
       ->option_text("[=diff]");
   add_binding_flags(app, options->bindings);
   add_stdin_name(app, options->stdin_name);
+  add_walk_globs(app, options->globs);
   app.add_option("FILE", options->paths,
-                 "Configuration files; - for standard input")
+                 "Configuration files, or folders to walk for them; - for "
+                 "standard input")
       ->required();
   app.footer(lint_help());
   return [options] { return run_lint(*options); };

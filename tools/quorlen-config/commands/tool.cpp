@@ -57,6 +57,26 @@ bool read_input(const std::string& path, const std::string& stdin_name,
   return ok;
 }
 
+void add_walk_globs(CLI::App& app, walk_globs& globs) {
+  app.add_option("--include", globs.include,
+                 "In a folder, the files to read: a glob matched against a "
+                 "file's name, or with '/' against its path below the folder "
+                 "(the default *.cfg); may be given again")
+      ->type_name("GLOB");
+  app.add_option("--exclude", globs.exclude,
+                 "In a folder, files and folders to leave out, matched as "
+                 "--include is; may be given again")
+      ->type_name("GLOB");
+}
+
+bool walked(const std::vector<std::string>& paths, const walk_globs& globs,
+            std::vector<std::string>& files) {
+  std::string why;
+  if (walk_paths(paths, globs, files, why)) return true;
+  std::fprintf(stderr, "quorlen-config: %s\n", escape_text(why).c_str());
+  return false;
+}
+
 bool stdin_once(const std::vector<std::string>& paths) {
   int count = 0;
   for (const std::string& path : paths) count += path == "-";

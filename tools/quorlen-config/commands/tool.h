@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "input/file_walk.h"
+
 namespace quorlen_tool {
 
 constexpr int EXIT_CLEAN = 0;
@@ -31,10 +33,12 @@ runner declare_dump(CLI::App& app);
 runner declare_json(CLI::App& app);
 runner declare_lint(CLI::App& app);
 runner declare_format(CLI::App& app);
+runner declare_fmt(CLI::App& app);
 runner declare_diff(CLI::App& app);
 runner declare_get(CLI::App& app);
 runner declare_set(CLI::App& app);
 runner declare_lsp(CLI::App& app);
+runner declare_explain(CLI::App& app);
 runner declare_binding(CLI::App& app);
 
 // A file's bytes, or standard input's for "-".
@@ -50,6 +54,14 @@ void add_stdin_name(CLI::App& app, std::string& name);
 // returns false.
 bool read_input(const std::string& path, const std::string& stdin_name,
                 input& in);
+
+// --include and --exclude, for the files a folder stands for.
+void add_walk_globs(CLI::App& app, walk_globs& globs);
+
+// The paths with each folder walked (walk_paths); on failure prints why
+// and returns false.
+bool walked(const std::vector<std::string>& paths, const walk_globs& globs,
+            std::vector<std::string>& files);
 
 // Standard input can be read once: false, with a message, when "-" is
 // named more than once.

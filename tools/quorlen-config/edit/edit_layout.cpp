@@ -17,20 +17,6 @@ namespace {
 using quorlen::field;
 using quorlen::field_kind;
 
-// The column where text ends when it starts a line, with a tab stop every
-// 8 columns; the continuation bytes of UTF-8 take no room.
-std::size_t width_of(std::string_view text) {
-  std::size_t column = 0;
-  for (const char c : text) {
-    if (c == '\t') {
-      column = (column / 8 + 1) * 8;
-    } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-      ++column;
-    }
-  }
-  return column;
-}
-
 // White space that takes a line from head to the column given, with tabs
 // where the white space it replaces had any; at least one blank when least
 // is set.

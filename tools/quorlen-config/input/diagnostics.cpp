@@ -188,6 +188,18 @@ std::string escape_controls(std::string_view text) {
 
 bool is_blank(char c) { return quorlen::space_class()(c); }
 
+std::size_t width_of(std::string_view text) {
+  std::size_t column = 0;
+  for (const char c : text) {
+    if (c == '\t') {
+      column = (column / 8 + 1) * 8;
+    } else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  return column;
+}
+
 std::string in_quotes(std::string_view text) {
   return "'" + escape_text(text) + "'";
 }

@@ -47,6 +47,10 @@ std::string in_quotes(std::string_view text);
 // White space as the library reads it.
 bool is_blank(char c);
 
+// The column where text ends when it starts a line, with a tab stop every
+// 8 columns; the continuation bytes of UTF-8 take no room.
+std::size_t width_of(std::string_view text);
+
 // A number in decimal, or as 0x and upper-case hex digits; a negative
 // number always in decimal.
 std::string number_text(std::int64_t value, bool hex);

@@ -71,12 +71,26 @@ std::string write_and_rename(const std::string& target, const struct stat& old,
 
 std::string replace_file(const std::string& path, const std::string& bytes) {
   char* resolved = realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return failed("cannot write", errno);
-  const std::string target = resolved;
-  std::free(resolved);
+  std::string target;
   struct stat old;
-  if (stat(target.c_str(), &old) != 0) return failed("cannot write", errno);
-  if (!S_ISREG(old.st_mode)) return "cannot write: not a regular file";
+  if (resolved != nullptr) {
+    target = resolved;
+    std::free(resolved);
+    if (stat(target.c_str(), &old) != 0) return failed("cannot write", errno);
+    if (!S_ISREG(old.st_mode)) return "cannot write: not a regular file";
+  } else if (errno == ENOENT) {
+    // A new file, in a folder that must exist: it gets the mode and owner
+    // any new file of this process gets.
+    target = path.find('/') == std::string::npos ? "./" + path : path;
+    const mode_t mask = umask(0);
+    umask(mask);
+    old = {};
+    old.st_mode = 0666 & ~mask;
+    old.st_uid = geteuid();
+    old.st_gid = getegid();
+  } else {
+    return failed("cannot write", errno);
+  }
   // An interruption half-way would leave the temporary file behind.
   sigset_t quiet, before;
   sigemptyset(&quiet);

@@ -9,6 +9,8 @@ namespace quorlen_tool {
 // Replaces the file at path with bytes: a temporary file in the same
 // folder, given the file's mode (and owner, where that is allowed), synced,
 // then renamed over it.  A symbolic link is followed, so it stays a link.
+// A file that does not exist yet is made the same way, with the mode that
+// a new file gets.
 // Returns why it failed, or an empty text; on failure the file is as it was
 // and no temporary file is left.
 std::string replace_file(const std::string& path, const std::string& bytes);

@@ -21,14 +21,6 @@ const char* level_colour(level l) {
   return BOLD;
 }
 
-// The line and the 1-based byte column of an offset.
-std::pair<int, int> place_of(const source_map& map, std::size_t offset) {
-  const int piece = map.library_line_at(offset);
-  if (piece > map.pieces()) return {map.lines() + 1, 1};
-  const int line = map.editor_line(piece);
-  return {line, static_cast<int>(offset - map.line_offset(line)) + 1};
-}
-
 void json_fix(json_writer& out, const source_map& map, const finding& f) {
   if (f.fix.empty()) {
     out.null();
@@ -77,8 +69,16 @@ std::string diff_line(char mark, std::string_view line) {
 
 }  // namespace
 
+std::pair<int, int> place_of(const source_map& map, std::size_t offset) {
+  const int piece = map.library_line_at(offset);
+  if (piece > map.pieces()) return {map.lines() + 1, 1};
+  const int line = map.editor_line(piece);
+  return {line, static_cast<int>(offset - map.line_offset(line)) + 1};
+}
+
 std::string gcc_report(const std::string& shown_path, const source_map& map,
-                       const std::vector<finding>& findings, bool color) {
+                       const std::vector<finding>& findings, bool color,
+                       std::vector<bool>* noted) {
   const auto paint = [&](const char* colour, const std::string& text) {
     return color ? colour + text + RESET : text;
   };
@@ -108,6 +108,19 @@ std::string gcc_report(const std::string& shown_path, const source_map& map,
     out += gutter + std::string(number.size(), ' ') + " | " +
            caret_padding(line, begin) +
            paint(GREEN, caret_marks(line, begin, end)) + "\n";
+    const rule* r = find_rule(f.code);
+    if (noted != nullptr && r != nullptr) {
+      std::vector<bool>::reference seen =
+          (*noted)[static_cast<std::size_t>(r->id)];
+      if (!seen) {
+        seen = true;
+        out += paint(BOLD, shown_path + ":" + std::to_string(f.line) + ":" +
+                               std::to_string(f.column) + ":") +
+               " " + paint(level_colour(level::info), "note:") +
+               " 'quorlen-config explain " + f.code +
+               "' tells what it means and how to mend it\n";
+      }
+    }
   }
   return out;
 }

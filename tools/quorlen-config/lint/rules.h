@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "input/source_map.h"
 
@@ -270,6 +271,29 @@ inline const rule& rule_of(rule_id id) {
 
 // The rule with that code, or null.
 const rule* find_rule(const std::string& code);
+
+// What quorlen-config explain says of a rule.  The example is a file that
+// brings the rule's finding and the corrected one the same file mended,
+// which brings none at all; both may hold any byte and are shown escaped.
+// A rule that no file can bring on purpose (the library out of memory) has
+// neither.
+struct rule_text {
+  const char* meaning;
+  const char* matters;  // why it matters for the camera
+  std::string_view example;
+  std::string_view corrected;
+};
+
+const rule_text& text_of(rule_id id);
+// Whether the rule reports what a sensor binding refuses, which only a file
+// checked against a binding brings.
+bool binding_rule(const rule& r);
+
+// How the findings of a code are silenced.
+std::string silence_text(const rule& r);
+
+// The whole of what explain prints for a rule, as plain text.
+std::string explain_text(const rule& r);
 
 }  // namespace quorlen_tool
 

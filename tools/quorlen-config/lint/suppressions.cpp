@@ -4,19 +4,31 @@
 
 namespace quorlen_tool {
 
+namespace {
+
+void skip_blanks(std::string_view& text) {
+  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+}
+
+}  // namespace
+
+std::optional<std::string_view> tool_words(std::string_view comment) {
+  constexpr std::string_view TOOL = "quorlen-config:";
+  comment.remove_prefix(comment.rfind("//", 0) == 0 ? 2 : 1);
+  skip_blanks(comment);
+  if (comment.substr(0, TOOL.size()) != TOOL) return std::nullopt;
+  comment.remove_prefix(TOOL.size());
+  skip_blanks(comment);
+  return comment;
+}
+
 void suppressions::comment(lint_context& ctx) {
+  constexpr std::string_view DISABLE = "disable=";
   const std::string_view line = ctx.piece_text(ctx.start_offset());
-  std::string_view text = line;
-  text.remove_prefix(text.rfind("//", 0) == 0 ? 2 : 1);
-  const auto skip_blanks = [&] {
-    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
-  };
-  skip_blanks();
-  for (std::string_view word : {"quorlen-config:", "disable="}) {
-    if (text.substr(0, word.size()) != word) return;
-    text.remove_prefix(word.size());
-    skip_blanks();
-  }
+  std::optional<std::string_view> words = tool_words(line);
+  if (!words || words->substr(0, DISABLE.size()) != DISABLE) return;
+  std::string_view text = words->substr(DISABLE.size());
+  skip_blanks(text);
   const int here = ctx.at(ctx.facts.start).line;
   std::set<std::string>& codes = ctx.seen_header ? lines_[here + 1] : file_;
   const auto take = [&](std::string_view code) {

@@ -5,12 +5,19 @@
 #define QUORLEN_SUPPRESSIONS_H
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "lint/lint_context.h"
 
 namespace quorlen_tool {
+
+// What a comment line says to the tool: the words after "quorlen-config:"
+// in "; quorlen-config: WORDS", blanks before them skipped, given the
+// comment from its first character; none for any other comment.
+std::optional<std::string_view> tool_words(std::string_view comment);
 
 class suppressions {
  public:

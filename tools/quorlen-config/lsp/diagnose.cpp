@@ -1,6 +1,11 @@
 // The lint's findings as the editor's diagnostics.
 #include <cstring>
 
+#ifndef QUORLEN_LINT_CODES_URL
+#define QUORLEN_LINT_CODES_URL \
+  "file:///usr/share/doc/quorlen-config/lint-codes.md"
+#endif
+
 #include "input/diagnostics.h"
 #include "lsp/handlers.h"
 
@@ -49,7 +54,44 @@ int named_line(const std::string& message) {
   return line;
 }
 
+constexpr int UNNECESSARY_TAG = 1;  // DiagnosticTag.Unnecessary
+
+struct ignored_rule {
+  quorlen_tool::rule_id id;
+  const char* why;
+};
+
+// The findings on lines the library reads and then ignores: an editor fades
+// them, as unused code.
+const ignored_rule ignored_rules[] = {
+    {quorlen_tool::rule_id::unknown_section, "unknown section"},
+    {quorlen_tool::rule_id::unknown_key, "unknown key"},
+    {quorlen_tool::rule_id::pair_before_header,
+     "before the first section header"},
+    {quorlen_tool::rule_id::block_elsewhere, "code block not in a control"},
+    {quorlen_tool::rule_id::size_count, "SIZE needs exactly two values"},
+    {quorlen_tool::rule_id::format_count, "FORMAT needs one or two values"},
+};
+
+int rank(quorlen_tool::level l) { return static_cast<int>(l); }
+
 }  // namespace
+
+const char* ignored_because(const std::string& code) {
+  for (const ignored_rule& r : ignored_rules) {
+    if (code == quorlen_tool::lint_rules[static_cast<std::size_t>(r.id)].code) {
+      return r.why;
+    }
+  }
+  return nullptr;
+}
+
+// The page that explains a code.  For now the table of docs/lint-codes.md,
+// installed with the tool; a page of its own for each code (the explain
+// command's) would be named here.
+std::string code_link(const std::string&) {
+  return std::string(QUORLEN_LINT_CODES_URL) + "#lint-codes";
+}
 
 span span_of(const text_map& map, std::string_view text,
              const quorlen_tool::finding& f) {
@@ -92,8 +134,12 @@ json diagnostic(const text_map& map, std::string_view text,
   json d = {{"range", range_json(map, s.begin, s.end, e)},
             {"severity", severity(f.severity)},
             {"code", f.code},
+            {"codeDescription", {{"href", code_link(f.code)}}},
             {"source", "quorlen-config"},
             {"message", message}};
+  if (ignored_because(f.code) != nullptr) {
+    d["tags"] = json::array({UNNECESSARY_TAG});
+  }
   const char* role = related_role(f.code);
   const int line = role != nullptr ? named_line(f.message) : 0;
   if (line > 0) {
@@ -109,21 +155,31 @@ json diagnostic(const text_map& map, std::string_view text,
   return d;
 }
 
-json publish_params(const std::string& uri, document& doc, encoding e) {
+json publish_params(const std::string& uri, document& doc,
+                    const client_info& client) {
+  const encoding e = client.units;
   const std::vector<quorlen_tool::finding>& found = findings_of(doc);
   const text_map map(doc.text);
   json list = json::array();
-  for (std::size_t i = 0; i < found.size() && i < MAX_DIAGNOSTICS; ++i) {
-    list.push_back(diagnostic(map, doc.text, found[i], uri, e));
+  std::size_t shown = 0, left = 0;
+  const quorlen_tool::finding* next = nullptr;
+  for (const quorlen_tool::finding& f : found) {
+    if (rank(f.severity) < rank(client.settings.severity)) continue;
+    if (shown == MAX_DIAGNOSTICS) {
+      if (next == nullptr) next = &f;
+      ++left;
+      continue;
+    }
+    list.push_back(diagnostic(map, doc.text, f, uri, e));
+    ++shown;
   }
-  if (found.size() > MAX_DIAGNOSTICS) {
-    const quorlen_tool::finding& next = found[MAX_DIAGNOSTICS];
-    const std::size_t at = map.lint_offset(next.line, next.column);
+  if (next != nullptr) {
+    const std::size_t at = map.lint_offset(next->line, next->column);
     list.push_back(
         {{"range", range_json(map, at, at, e)},
          {"severity", 3},
          {"source", "quorlen-config"},
-         {"message", std::to_string(found.size() - MAX_DIAGNOSTICS) +
+         {"message", std::to_string(left) +
                          " more findings from here on are not shown; "
                          "quorlen-config lint lists them all"}});
   }

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <nlohmann/json.hpp>
+#include <string>
 
+#include "lint/rules.h"
 #include "lsp/positions.h"
 
 namespace quorlen_lsp {
@@ -21,10 +23,23 @@ enum error_code {
   SERVER_NOT_INITIALIZED = -32002,
 };
 
-// What the client said it can do, as far as the answers depend on it.
+// What the user set, in initializationOptions or the "quorlen-config"
+// section of workspace/didChangeConfiguration.
+struct settings {
+  bool inlay_hints = true;
+  // Findings below this level are not published.
+  quorlen_tool::level severity = quorlen_tool::level::info;
+  // The folder of sensor bindings the user named, for what reads bindings;
+  // empty for none.
+  std::string bindings;
+};
+
+// What the client said it can do, as far as the answers depend on it, and
+// what the user set.
 struct client_info {
   encoding units = encoding::utf16;
   bool hierarchical_symbols = false;
+  struct settings settings;
 };
 
 // Throws json::exception when the fields are missing or of another type.

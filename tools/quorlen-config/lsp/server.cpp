@@ -25,6 +25,18 @@ constexpr std::chrono::milliseconds MAX_DELAY{50};
 
 constexpr int SYNC_INCREMENTAL = 2;  // TextDocumentSyncKind.Incremental
 
+// The member at the end of a path of objects, or null.
+const json* find_path(const json& j, std::initializer_list<const char*> path) {
+  const json* at = &j;
+  for (const char* key : path) {
+    if (!at->is_object()) return nullptr;
+    auto it = at->find(key);
+    if (it == at->end()) return nullptr;
+    at = &*it;
+  }
+  return at;
+}
+
 using document_request = json (*)(document&, const json&, const client_info&);
 
 struct route {
@@ -37,18 +49,34 @@ const route document_requests[] = {
     {"textDocument/completion", completion},
     {"textDocument/codeAction", code_actions},
     {"textDocument/documentSymbol", document_symbols},
+    {"textDocument/foldingRange", folding_ranges},
+    {"textDocument/inlayHint", inlay_hints},
+    {"textDocument/semanticTokens/full", semantic_tokens},
+    {"textDocument/formatting", formatting},
+    // textDocument/codeLens, naming on the first line the
+    // sensor bindings that apply, waits for the bindings and reads the
+    // bindings folder from client_info::settings.
 };
 
-// The member at the end of a path of objects, or null.
-const json* find_path(const json& j, std::initializer_list<const char*> path) {
-  const json* at = &j;
-  for (const char* key : path) {
-    if (!at->is_object()) return nullptr;
-    auto it = at->find(key);
-    if (it == at->end()) return nullptr;
-    at = &*it;
+// The "quorlen-config" settings the user gave; what is not given is kept.
+void read_settings(const json& given, settings& out) {
+  if (!given.is_object()) return;
+  if (const json* hints = find_path(given, {"inlayHints", "enabled"});
+      hints != nullptr && hints->is_boolean()) {
+    out.inlay_hints = hints->get<bool>();
   }
-  return at;
+  if (const json* level = find_path(given, {"severity"});
+      level != nullptr && level->is_string()) {
+    for (quorlen_tool::level l :
+         {quorlen_tool::level::info, quorlen_tool::level::warning,
+          quorlen_tool::level::error}) {
+      if (*level == quorlen_tool::level_name(l)) out.severity = l;
+    }
+  }
+  if (const json* folder = find_path(given, {"bindings", "folder"});
+      folder != nullptr && folder->is_string()) {
+    out.bindings = folder->get<std::string>();
+  }
 }
 
 void log(const std::string& what) {
@@ -116,7 +144,7 @@ class server {
       doc.unpublished = false;
       try {
         notify("textDocument/publishDiagnostics",
-               publish_params(uri, doc, client_.units));
+               publish_params(uri, doc, client_));
       } catch (const std::exception& e) {
         log(uri + ": no diagnostics: " + e.what());
       }
@@ -183,16 +211,29 @@ class server {
                            "hierarchicalDocumentSymbolSupport"});
     client_.hierarchical_symbols =
         hierarchical != nullptr && *hierarchical == true;
-    return {{"capabilities",
-             {{"positionEncoding",
-               client_.units == encoding::utf8 ? "utf-8" : "utf-16"},
-              {"textDocumentSync",
-               {{"openClose", true}, {"change", SYNC_INCREMENTAL}}},
-              {"hoverProvider", true},
-              {"completionProvider",
-               {{"triggerCharacters", {"["}}, {"resolveProvider", false}}},
-              {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
-              {"documentSymbolProvider", true}}},
+    if (const json* options = find_path(params, {"initializationOptions"})) {
+      read_settings(*options, client_.settings);
+    }
+    json capabilities = {
+        {"positionEncoding",
+         client_.units == encoding::utf8 ? "utf-8" : "utf-16"},
+        {"textDocumentSync",
+         {{"openClose", true}, {"change", SYNC_INCREMENTAL}}},
+        {"hoverProvider", true},
+        {"completionProvider",
+         {{"triggerCharacters", {"["}}, {"resolveProvider", false}}},
+        {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
+        {"documentSymbolProvider", true},
+        {"foldingRangeProvider", true},
+        {"documentFormattingProvider", true},
+        {"inlayHintProvider", true}};
+    // Only a client that asks gets them: to others they are noise.
+    if (find_path(params, {"capabilities", "textDocument", "semanticTokens"}) !=
+        nullptr) {
+      capabilities["semanticTokensProvider"] = {
+          {"legend", semantic_tokens_legend()}, {"full", true}};
+    }
+    return {{"capabilities", std::move(capabilities)},
             {"serverInfo",
              {{"name", "quorlen-config"}, {"version", QUORLEN_TOOL_VERSION}}}};
   }
@@ -207,6 +248,8 @@ class server {
         change(params);
       } else if (method == "textDocument/didClose") {
         close(params.at("textDocument").at("uri").get<std::string>());
+      } else if (method == "workspace/didChangeConfiguration") {
+        configure(params);
       }
       // Anything else (initialized, $/cancelRequest, didSave, ...) needs
       // nothing: requests are answered before the next is read.
@@ -236,6 +279,16 @@ class server {
     if (item.contains("version") && item.at("version").is_number_integer()) {
       doc->second.version = item.at("version").get<std::int64_t>();
     }
+  }
+
+  // New settings: the diagnostics go out again under them.
+  void configure(const json& params) {
+    const json* given = find_path(params, {"settings", "quorlen-config"});
+    if (given == nullptr) return;
+    const quorlen_tool::level before = client_.settings.severity;
+    read_settings(*given, client_.settings);
+    if (client_.settings.severity == before) return;
+    for (auto& [uri, doc] : documents_) doc.unpublished = true;
   }
 
   void close(const std::string& uri) {

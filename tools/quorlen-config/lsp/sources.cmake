@@ -10,4 +10,8 @@ set(QUORLEN_LSP_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/hover_values.cpp
   ${CMAKE_CURRENT_LIST_DIR}/completion.cpp
   ${CMAKE_CURRENT_LIST_DIR}/code_action.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/symbols.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/symbols.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/folding.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/inlay_hints.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/semantic_tokens.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/formatting.cpp)

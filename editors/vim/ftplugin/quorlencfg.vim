@@ -1,0 +1,8 @@
+" Comments as the library reads them: a whole line after ';', '#' or '//'.
+if exists("b:did_ftplugin")
+  finish
+endif
+let b:did_ftplugin = 1
+setlocal commentstring=;\ %s
+setlocal comments=:;,:#,://
+let b:undo_ftplugin = "setlocal commentstring< comments<"

@@ -1,0 +1,25 @@
+# Lays out a copy of tests/data/editorconfig in place, as its .editorconfig
+# asks (a tab a step, CR LF line ends), then finds nothing more to change.
+#   cmake -DTOOL=... -DSOURCE=... -DWORK=... [-DEMULATOR=a|b|c] -P fmt_in_place.cmake
+set(run ${TOOL})
+if(EMULATOR)
+  string(REPLACE "|" ";" run "${EMULATOR}")
+  list(APPEND run ${TOOL})
+endif()
+file(REMOVE_RECURSE ${WORK})
+file(COPY ${SOURCE}/ DESTINATION ${WORK})
+execute_process(COMMAND ${run} fmt ${WORK}/tabs.cfg RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "fmt in place exited with ${status}")
+endif()
+file(READ ${WORK}/tabs.cfg got HEX)
+string(HEX "[register parameter]\r\nREG = 0x0103, 0x01\r\n\t0x0100, 0x00\r\n" want)
+if(NOT got STREQUAL want)
+  message(FATAL_ERROR "laid out in place: ${got}, not ${want}")
+endif()
+execute_process(COMMAND ${run} fmt --check ${WORK}/tabs.cfg
+                OUTPUT_VARIABLE named RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT named STREQUAL "")
+  message(FATAL_ERROR "laid out again, it would change: ${status} ${named}")
+endif()
+message(STATUS "fmt laid the file out in place, once")
