@@ -573,12 +573,13 @@ def diagnostic_extras(tool, source):
               code + " tags", d)
         href = d["codeDescription"]["href"]
         check(href.startswith("file:///") and
-              href.endswith("/lint-codes.md#lint-codes"), code + " link", d)
-    # The page linked to is the page of codes, and it names the code.
+              href.endswith("/lint-codes.md#" + code.lower()), code + " link",
+              d)
+    # The page linked to is the page of codes, with a heading a code.
     page = open(os.path.join(source, "docs", "lint-codes.md"),
                 encoding="utf-8").read()
-    check(page.startswith("# Lint codes\n") and "| Q402 |" in page,
-          "the anchor is the page's title")
+    for code, _ in rows:
+        check("\n### " + code + "\n" in page, code + " has its heading")
     check(s.end() == 0, "clean end")
 
 

@@ -89,8 +89,14 @@ const char* ignored_because(const std::string& code) {
 // The page that explains a code.  For now the table of docs/lint-codes.md,
 // installed with the tool; a page of its own for each code (the explain
 // command's) would be named here.
-std::string code_link(const std::string&) {
-  return std::string(QUORLEN_LINT_CODES_URL) + "#lint-codes";
+// The page gives each code a heading of its own ("### Q305"), whose anchor
+// a Markdown viewer names by the heading in lower case.
+std::string code_link(const std::string& code) {
+  std::string anchor = code;
+  for (char& c : anchor) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return std::string(QUORLEN_LINT_CODES_URL) + "#" + anchor;
 }
 
 span span_of(const text_map& map, std::string_view text,
