@@ -13,6 +13,9 @@ const SECTION = "quorlen-config";
 let client;
 let output;
 let status;
+// Set once a failure has been shown, until the next start: a server that
+// fails to start may also report its close, and the user hears of it once.
+let told = false;
 
 // The program: the setting, else PATH as the extension host sees it, else
 // where the Debian package puts it.
@@ -46,6 +49,9 @@ function show(text, tooltip) {
 
 function failed(why) {
   show("$(error) quorlen-config", why);
+  output.appendLine(why);
+  if (told) return;
+  told = true;
   vscode.window
     .showErrorMessage(`quorlen-config: ${why}`, "Restart", "Show Output")
     .then((choice) => {
@@ -55,6 +61,7 @@ function failed(why) {
 }
 
 async function start() {
+  told = false;
   const command = serverPath();
   if (!fs.existsSync(command)) {
     output.appendLine(`no program at ${command}`);
