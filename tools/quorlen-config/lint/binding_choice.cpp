@@ -13,14 +13,15 @@ std::shared_ptr<const binding> binding_store::load(const std::string& path,
   entry now;
   now.present = present;
   if (present) {
-    now.modified = st.st_mtim;
+    now.seconds = static_cast<long long>(st.st_mtim.tv_sec);
+    now.nanoseconds = static_cast<long long>(st.st_mtim.tv_nsec);
     now.size = static_cast<long long>(st.st_size);
   }
   auto it = loaded_.find(path);
   const bool same = it != loaded_.end() && it->second.present == now.present &&
                     it->second.size == now.size &&
-                    it->second.modified.tv_sec == now.modified.tv_sec &&
-                    it->second.modified.tv_nsec == now.modified.tv_nsec;
+                    it->second.seconds == now.seconds &&
+                    it->second.nanoseconds == now.nanoseconds;
   if (!same) {
     // A binding that fails is remembered too: it is not read again until
     // its file changes.

@@ -3,7 +3,6 @@
 #ifndef QUORLEN_LINT_BINDING_CHOICE_H
 #define QUORLEN_LINT_BINDING_CHOICE_H
 
-#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -50,7 +49,7 @@ class binding_store {
  private:
   struct entry {
     bool present = false;
-    std::timespec modified{};
+    long long seconds = 0, nanoseconds = 0;  // its modification time
     long long size = -1;
     std::shared_ptr<const binding> loaded;
     std::string error;  // why it could not be read, when loaded is null
