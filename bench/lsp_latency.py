@@ -2,7 +2,7 @@
 """Latency of quorlen-config lsp as an editor sees it: the time from sending
 a message down the pipe to reading the server's answer.
 
-    bench/lsp_latency.py [--quick] TOOL [SOURCE_DIR]
+    bench/lsp_latency.py [--quick] [--bindings] TOOL [SOURCE_DIR]
 
 - diagnostics: a 10,000-line document is opened, then changed one line at a
   time; each change is timed until its diagnostics arrive (the goal: within
@@ -11,6 +11,10 @@ a message down the pipe to reading the server's answer.
   of it (the goal: within 50 ms), and its folding ranges and semantic tokens;
 - hover and completion on examples/camera.cfg, every line (the goal: within
   10 ms).
+
+--bindings names examples/bindings in the bindings.folder setting and makes
+the document a qcam-vga file, so that the binding's select matches and every
+register entry is checked against it.
 
 The times include the client's own JSON work, so they are an upper bound of
 the server's.  Nothing is judged here: the figures are printed."""
@@ -68,11 +72,13 @@ class Server:
         self.proc.wait()
 
 
-def document(lines):
+def document(lines, camera_type=None):
     """A camera file of the given length: camera keys, controls, and board
     and register lists, with a finding every few hundred lines."""
     out = ["[camera parameter]", "CFG_MODE = 1", "SIZE = 640, 480",
            "BIT_WIDTH = 10", "I2C_ADDR = 0x36"]
+    if camera_type:
+        out.insert(1, "TYPE = " + camera_type)
     n = 0
     while len(out) < lines:
         out.append("[control parameter]")
@@ -95,16 +101,20 @@ def figures(name, times, note=""):
 
 def main(argv):
     quick = "--quick" in argv
-    argv = [a for a in argv if a != "--quick"]
+    with_bindings = "--bindings" in argv
+    argv = [a for a in argv if a not in ("--quick", "--bindings")]
     tool = argv[1]
     source = argv[2] if len(argv) > 2 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..")
     uri = "file:///bench.cfg"
-    text = document(10_000)
+    text = document(10_000, "qcam-vga-raw10" if with_bindings else None)
+    settings = {"bindings": {"folder": os.path.join(
+        source, "examples", "bindings")}} if with_bindings else {}
 
     s = Server(tool)
     s.call("initialize", {"capabilities": {"textDocument": {
-        "semanticTokens": {"requests": {"full": True}}}}})
+        "semanticTokens": {"requests": {"full": True}}}},
+        "initializationOptions": settings})
     started = time.perf_counter()
     s.notify("textDocument/didOpen", {"textDocument": {
         "uri": uri, "languageId": "quorlen", "version": 1, "text": text}})
@@ -112,6 +122,11 @@ def main(argv):
     opened = time.perf_counter() - started
     print("10,000 lines (%d bytes, %d diagnostics)" % (len(text), len(found)))
     print("  %-34s %7.2f ms" % ("open to diagnostics", opened * 1000))
+    if with_bindings:
+        lenses = s.call("textDocument/codeLens", {
+            "textDocument": {"uri": uri}})["result"]
+        print("  " + (lenses[0]["command"]["title"] if lenses
+                      else "no binding applies"))
     changes = []
     for version in range(2, 12 if quick else 102):
         line = 5000 + version % 7

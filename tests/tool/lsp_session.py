@@ -722,9 +722,92 @@ def formatting(tool, source):
     check(s.end() == 0, "clean end")
 
 
+def bindings(tool, source):
+    """The lint's bindings in the editor: one the document names beside it,
+    one outside its folder, one that cannot be read, one in bindings.folder
+    chosen by its select; their findings, values, limits and the lens."""
+    import shutil
+    import tempfile
+    folder = tempfile.mkdtemp()
+    try:
+        shutil.copy(os.path.join(source, "examples", "bindings",
+                                 "qcam-vga.yaml"), folder)
+        with open(os.path.join(folder, "broken.yaml"), "w") as f:
+            f.write("name: [unclosed\n")
+        body = ("[camera parameter]\nTYPE = qcam-vga-raw10\nSIZE = 640, 480\n"
+                "BIT_WIDTH = 10\nI2C_ADDR = 0x10\nI2C_MODE = 1\n")
+        examples = os.path.join(source, "examples", "bindings")
+        rows = [  # comment, settings, diagnostics wanted, lens wanted
+            ("binding=qcam-vga.yaml", {}, [(5, "Q1001")], "qcam-vga"),
+            ("binding=../qcam-vga.yaml", {}, [(0, "Q1006")], None),
+            ("binding=../qcam-vga.yaml", {"bindings": {"allowOutside": True}},
+             [(5, "Q1001")], "named in the file at line 1"),
+            ("binding=broken.yaml", {}, [(0, None)], None),
+            ("none", {"bindings": {"folder": examples}}, [(5, "Q1001")],
+             "its select matches"),
+        ]
+        for comment, settings, wanted, lens in rows:
+            s = Server(tool)
+            s.result("initialize", {"processId": None, "rootUri": None,
+                                    "capabilities": {},
+                                    "initializationOptions": settings})
+            uri = "file://" + folder + "/sub%20dir/cam.cfg"
+            os.makedirs(os.path.join(folder, "sub dir"), exist_ok=True)
+            if comment.startswith("binding=") and "../" not in comment:
+                uri = "file://" + folder + "/cam.cfg"
+            text = "; quorlen-config: %s\n" % comment + body
+            s.open(text, uri=uri)
+            found = s.diagnostics(uri)["diagnostics"]
+            got = sorted((d["range"]["start"]["line"], d.get("code"))
+                         for d in found)
+            check(got == wanted, "binding diagnostics for " + comment,
+                  [got, wanted])
+            if wanted == [(0, None)]:
+                message = found[0]["message"]
+                check("broken.yaml" in message and "unclosed" not in message,
+                      "the unread binding named, its text not", message)
+            lenses = s.result("textDocument/codeLens", {
+                "textDocument": {"uri": uri}})
+            if lens is None:
+                check(lenses == [], "no lens for " + comment, lenses)
+                check(s.end() == 0, "clean end")
+                continue
+            check(len(lenses) == 1 and lenses[0]["range"]["start"] == at(0, 0)
+                  and lens in lenses[0]["command"]["title"]
+                  and "qcam-vga" in lenses[0]["command"]["title"],
+                  "the lens names the binding", lenses)
+            items = s.result("textDocument/completion", {
+                "textDocument": {"uri": uri}, "position": at(5, 10)})["items"]
+            check([(i["label"], i["documentation"], i["textEdit"]["newText"])
+                   for i in items] ==
+                  [("0x36", "an address this sensor answers at", " 0x36"),
+                   ("0x37", "an address this sensor answers at", " 0x37")],
+                  "the binding's values after I2C_ADDR =", items)
+            hovers = [  # line, in the hover
+                (5, "i2c_addr = 16 (0x0010)"),
+                (5, "binding qcam-vga: an address this sensor answers at "
+                    "(allowed: 0x36, 0x37)"),
+                (6, "binding qcam-vga: an I2C mode of this sensor "
+                    "(at most 1)"),
+            ]
+            for line, expected in hovers:
+                result = s.result("textDocument/hover", {
+                    "textDocument": {"uri": uri}, "position": at(line, 2)})
+                check(result is not None
+                      and expected in result["contents"]["value"],
+                      "hover on line %d" % line, [result, expected])
+            # A keystroke that mends the value clears the finding.
+            s.change([{"range": span(5, 11, 15), "text": "0x36"}], 2, uri=uri)
+            check(s.diagnostics(uri)["diagnostics"] == [],
+                  "mended: no finding")
+            check(s.end() == 0, "clean end")
+    finally:
+        shutil.rmtree(folder)
+
+
 CASES = [lifecycle, framing, diagnostics, text_sync, positions, hover,
          completion, code_actions, symbols, folding, diagnostic_extras,
-         inlay_hints, semantic_tokens, formatting]
+         inlay_hints, semantic_tokens, formatting, bindings]
 
 
 def main(argv):

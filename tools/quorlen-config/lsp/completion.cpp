@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "binding/binding.h"
+#include "input/diagnostics.h"
 #include "input/source_map.h"
 #include "lsp/handlers.h"
 #include "lsp/walk.h"
@@ -17,6 +19,7 @@ using quorlen::line_kind;
 
 constexpr int FIELD_KIND = 5;   // CompletionItemKind.Field
 constexpr int MODULE_KIND = 9;  // CompletionItemKind.Module
+constexpr int VALUE_KIND = 12;  // CompletionItemKind.Value
 
 std::string code_hex(std::uint32_t code) {
   char text[16];
@@ -116,6 +119,42 @@ json key_items(const text_map& map, std::size_t begin, std::size_t end,
   return items;
 }
 
+// The values the applied bindings allow for a camera or control key, to
+// stand from the value's start (after '=' and blanks) to the cursor.
+json value_items(document& doc, const text_map& map, std::size_t begin,
+                 std::size_t end, bool spaced, std::uint32_t code,
+                 const std::string& key, encoding e) {
+  json items = json::array();
+  const std::uint32_t family = quorlen::section_family(code);
+  if (family != quorlen::CAMERA_SECTION && family != quorlen::CONTROL_SECTION) {
+    return items;
+  }
+  const quorlen::field* f = quorlen::find_field(family, key.c_str());
+  if (f == nullptr) return items;
+  findings_of(doc);  // which bindings applied
+  for (const quorlen_tool::binding* b : doc.applied) {
+    const quorlen_tool::value_rule rule =
+        quorlen_tool::value_rules(*b, family, key.c_str());
+    for (const auto& [value, words] : rule.allowed) {
+      std::string text;
+      if (value.is_number_integer()) {
+        text = quorlen_tool::number_text(value.get<std::int64_t>(), f->hex);
+      } else if (value.is_string()) {
+        text = value.get<std::string>();
+      } else {
+        continue;  // nothing a line can write
+      }
+      items.push_back(
+          {{"label", text},
+           {"kind", VALUE_KIND},
+           {"detail", "binding " + quorlen_tool::escape_text(b->name)},
+           {"documentation", words},
+           {"textEdit", edit(map, begin, end, (spaced ? "" : " ") + text, e)}});
+    }
+  }
+  return items;
+}
+
 }  // namespace
 
 json completion(document& doc, const json& params, const client_info& client) {
@@ -139,6 +178,34 @@ json completion(document& doc, const json& params, const client_info& client) {
             {"items", section_items(map, start + first + 1, offset,
                                     rest.find(']') != std::string_view::npos,
                                     client.units)}};
+  }
+  const std::size_t equals = typed.find('=');
+  if (equals != std::string_view::npos) {
+    std::size_t key_end = equals;
+    while (key_end > 0 &&
+           (typed[key_end - 1] == ' ' || typed[key_end - 1] == '\t')) {
+      --key_end;
+    }
+    const std::string_view key = typed.substr(0, key_end);
+    std::size_t value = equals + 1;
+    while (value < typed.size() &&
+           (typed[value] == ' ' || typed[value] == '\t')) {
+      ++value;
+    }
+    const std::string_view written = typed.substr(value);
+    if (key.empty() || !std::all_of(key.begin(), key.end(), word_char) ||
+        written.find_first_of(",;") != std::string_view::npos) {
+      return none;
+    }
+    const int target =
+        quorlen_tool::source_map(doc.text).library_line_at(offset);
+    section_at where(target);
+    watch_parse(doc.text, where);
+    if (where.found() && where.kind() != line_kind::pair) return none;
+    return {{"isIncomplete", false},
+            {"items", value_items(doc, map, start + first + value, offset,
+                                  value > equals + 1, where.code(),
+                                  std::string(key), client.units)}};
   }
   if (!std::all_of(typed.begin(), typed.end(), word_char)) return none;
   // A key goes in front of " = ": not before a header or a separator.

@@ -167,6 +167,16 @@ json publish_params(const std::string& uri, document& doc,
   const std::vector<quorlen_tool::finding>& found = findings_of(doc);
   const text_map map(doc.text);
   json list = json::array();
+  // The binding_error names the binding's file and why, never its text.
+  std::size_t first_end = doc.text.find('\n');
+  if (first_end == std::string::npos) first_end = doc.text.size();
+  if (first_end > 0 && doc.text[first_end - 1] == '\r') --first_end;
+  for (const std::string& why : doc.bindings.unread) {
+    list.push_back({{"range", range_json(map, 0, first_end, e)},
+                    {"severity", 1},
+                    {"source", "quorlen-config"},
+                    {"message", "binding not applied: " + why}});
+  }
   std::size_t shown = 0, left = 0;
   const quorlen_tool::finding* next = nullptr;
   for (const quorlen_tool::finding& f : found) {

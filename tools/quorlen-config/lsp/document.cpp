@@ -1,6 +1,7 @@
 #include "lsp/document.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "lint/fixes.h"
 #include "record/record_json.h"
@@ -26,18 +27,52 @@ void apply_change(document& doc, const json& change, encoding e,
   doc.unpublished = true;
 }
 
+std::string file_path_of(const std::string& uri) {
+  std::string_view rest(uri);
+  for (const std::string_view scheme : {"file://localhost/", "file:///"}) {
+    if (rest.substr(0, scheme.size()) == scheme) {
+      rest.remove_prefix(scheme.size() - 1);
+      std::string path;
+      for (std::size_t i = 0; i < rest.size(); ++i) {
+        const auto digit = [](char c) {
+          if (c >= '0' && c <= '9') return c - '0';
+          if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+          if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+          return -1;
+        };
+        if (rest[i] == '%' && i + 2 < rest.size() && digit(rest[i + 1]) >= 0 &&
+            digit(rest[i + 2]) >= 0) {
+          path +=
+              static_cast<char>(digit(rest[i + 1]) * 16 + digit(rest[i + 2]));
+          i += 2;
+        } else {
+          path += rest[i];
+        }
+      }
+      // A NUL names no file.
+      if (path.find('\0') != std::string::npos) return "-";
+      return path;
+    }
+  }
+  return "-";
+}
+
 const std::vector<quorlen_tool::finding>& findings_of(document& doc) {
   if (!doc.linted) {
     camera_setup record{};
     quorlen_tool::lint_outcome outcome;
+    quorlen_tool::lint_options options;
+    options.bindings = doc.bindings.applied;
+    options.refused = doc.bindings.refused;
     try {
-      outcome = quorlen_tool::lint_bytes(doc.text, &record);
+      outcome = quorlen_tool::lint_bytes(doc.text, &record, options);
     } catch (...) {
       quorlen::release_setup(record);
       throw;
     }
     quorlen::release_setup(record);
     doc.findings = std::move(outcome.findings);
+    doc.applied = std::move(outcome.applied);
     doc.linted = true;
     doc.fixes_checked = false;
   }

@@ -50,6 +50,7 @@ json semantic_tokens(document& doc, const json& params,
                      const client_info& client);
 json semantic_tokens_legend();
 json formatting(document& doc, const json& params, const client_info& client);
+json code_lenses(document& doc, const json& params, const client_info& client);
 
 // The quick fix that a finding's edits make, or null when it has none or
 // they do not fit the text.

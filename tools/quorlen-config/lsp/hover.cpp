@@ -546,6 +546,46 @@ std::string hover_text(const line_facts_seen& facts, int target,
   return out + piece_note(target, pieces);
 }
 
+// What each applied binding says of the key the line sets.
+std::string binding_text(
+    const line_facts_seen& facts,
+    const std::vector<const quorlen_tool::binding*>& applied) {
+  if (!facts.event || facts.event->shape != event_shape::pair ||
+      facts.event->row == nullptr || facts.head != head_source::event) {
+    return "";
+  }
+  const field& f = *facts.event->row;
+  const auto number = [&](std::int64_t v) {
+    return quorlen_tool::number_text(v, f.hex);
+  };
+  std::string out;
+  for (const quorlen_tool::binding* b : applied) {
+    const quorlen_tool::value_rule rule =
+        quorlen_tool::value_rules(*b, f.family, f.key);
+    std::string limits;
+    for (const auto& [value, words] : rule.allowed) {
+      limits += limits.empty() ? "allowed: " : ", ";
+      limits += value.is_number_integer() ? number(value.get<std::int64_t>())
+                : value.is_string()       ? in_quotes(value.get<std::string>())
+                                    : quorlen_tool::escape_text(value.dump());
+    }
+    if (limits.empty() && rule.low && rule.high) {
+      limits = number(*rule.low) + " to " + number(*rule.high);
+    } else if (limits.empty() && rule.high) {
+      limits = "at most " + number(*rule.high);
+    } else if (limits.empty() && rule.low) {
+      limits = "at least " + number(*rule.low);
+    }
+    if (limits.empty() && rule.description.empty()) continue;
+    out += "\nbinding " + quorlen_tool::escape_text(b->name) + ": " +
+           (rule.description.empty()
+                ? limits
+                : quorlen_tool::escape_text(rule.description) +
+                      (limits.empty() ? "" : " (" + limits + ")"));
+  }
+  return out;
+}
+
 }  // namespace
 
 // {=== the request ===}
@@ -561,8 +601,11 @@ json hover(document& doc, const json& params, const client_info& client) {
   const std::size_t begin = pieces.piece_at(target).offset;
   std::size_t end = begin + pieces.piece_bytes(target).size();
   if (end > begin && doc.text[end - 1] == '\n') --end;
-  const std::string text = hover_text(gather(doc.text, target), target, pieces);
+  const line_facts_seen facts = gather(doc.text, target);
+  std::string text = hover_text(facts, target, pieces);
   if (text.empty()) return nullptr;
+  findings_of(doc);  // which bindings applied
+  text += binding_text(facts, doc.applied);
   if (end > begin && doc.text[end - 1] == '\r') --end;
   return {{"contents", {{"kind", "plaintext"}, {"value", text}}},
           {"range", range_json(map, begin, end, client.units)}};

@@ -29,9 +29,10 @@ struct settings {
   bool inlay_hints = true;
   // Findings below this level are not published.
   quorlen_tool::level severity = quorlen_tool::level::info;
-  // The folder of sensor bindings the user named, for what reads bindings;
-  // empty for none.
+  // The folder of sensor bindings the user named; empty for none.
   std::string bindings;
+  // Apply a binding the file names even outside the file's folder tree.
+  bool bindings_outside = false;
 };
 
 // What the client said it can do, as far as the answers depend on it, and

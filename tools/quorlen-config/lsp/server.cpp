@@ -53,9 +53,7 @@ const route document_requests[] = {
     {"textDocument/inlayHint", inlay_hints},
     {"textDocument/semanticTokens/full", semantic_tokens},
     {"textDocument/formatting", formatting},
-    // textDocument/codeLens, naming on the first line the
-    // sensor bindings that apply, waits for the bindings and reads the
-    // bindings folder from client_info::settings.
+    {"textDocument/codeLens", code_lenses},
 };
 
 // The "quorlen-config" settings the user gave; what is not given is kept.
@@ -76,6 +74,10 @@ void read_settings(const json& given, settings& out) {
   if (const json* folder = find_path(given, {"bindings", "folder"});
       folder != nullptr && folder->is_string()) {
     out.bindings = folder->get<std::string>();
+  }
+  if (const json* outside = find_path(given, {"bindings", "allowOutside"});
+      outside != nullptr && outside->is_boolean()) {
+    out.bindings_outside = outside->get<bool>();
   }
 }
 
@@ -143,6 +145,7 @@ class server {
       }
       doc.unpublished = false;
       try {
+        choose_bindings(uri, doc);
         notify("textDocument/publishDiagnostics",
                publish_params(uri, doc, client_));
       } catch (const std::exception& e) {
@@ -172,6 +175,19 @@ class server {
           {"error", {{"code", code}, {"message", why}}}});
   }
 
+  // The bindings of a text about to be linted, chosen as the lint chooses
+  // them; one that cannot be read is listed for a diagnostic of its own.
+  void choose_bindings(const std::string& uri, document& doc) {
+    if (doc.linted) return;
+    quorlen_tool::binding_sources sources;
+    sources.folder = client_.settings.bindings;
+    sources.allow_outside = client_.settings.bindings_outside;
+    sources.allow_hint = "the setting bindings.allowOutside applies it";
+    doc.bindings = {};
+    doc.bindings =
+        bindings_.for_file(sources, file_path_of(uri), doc.text, true);
+  }
+
   void request(const json& id, const std::string& method, const json& params) {
     if (method == "initialize") {
       if (initialized_) return fail(id, INVALID_REQUEST, "already initialized");
@@ -193,6 +209,7 @@ class server {
       auto doc = documents_.find(uri);
       // The editor has not opened it: there is nothing to say.
       if (doc == documents_.end()) return respond(id, nullptr);
+      choose_bindings(uri, doc->second);
       return respond(id, r.handler(doc->second, params, client_));
     }
     fail(id, METHOD_NOT_FOUND, "no such method: " + method);
@@ -221,12 +238,13 @@ class server {
          {{"openClose", true}, {"change", SYNC_INCREMENTAL}}},
         {"hoverProvider", true},
         {"completionProvider",
-         {{"triggerCharacters", {"["}}, {"resolveProvider", false}}},
+         {{"triggerCharacters", {"[", "="}}, {"resolveProvider", false}}},
         {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
         {"documentSymbolProvider", true},
         {"foldingRangeProvider", true},
         {"documentFormattingProvider", true},
-        {"inlayHintProvider", true}};
+        {"inlayHintProvider", true},
+        {"codeLensProvider", {{"resolveProvider", false}}}};
     // Only a client that asks gets them: to others they are noise.
     if (find_path(params, {"capabilities", "textDocument", "semanticTokens"}) !=
         nullptr) {
@@ -285,10 +303,16 @@ class server {
   void configure(const json& params) {
     const json* given = find_path(params, {"settings", "quorlen-config"});
     if (given == nullptr) return;
-    const quorlen_tool::level before = client_.settings.severity;
+    const settings before = client_.settings;
     read_settings(*given, client_.settings);
-    if (client_.settings.severity == before) return;
-    for (auto& [uri, doc] : documents_) doc.unpublished = true;
+    const bool rebind =
+        client_.settings.bindings != before.bindings ||
+        client_.settings.bindings_outside != before.bindings_outside;
+    if (!rebind && client_.settings.severity == before.severity) return;
+    for (auto& [uri, doc] : documents_) {
+      doc.unpublished = true;
+      if (rebind) doc.linted = false;
+    }
   }
 
   void close(const std::string& uri) {
@@ -303,6 +327,7 @@ class server {
   bool stray_ = false;  // the message in hand had bytes that are not UTF-8
   client_info client_;
   std::map<std::string, document> documents_;
+  quorlen_tool::binding_store bindings_;
 };
 
 }  // namespace

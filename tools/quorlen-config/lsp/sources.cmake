@@ -14,4 +14,5 @@ set(QUORLEN_LSP_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/folding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inlay_hints.cpp
   ${CMAKE_CURRENT_LIST_DIR}/semantic_tokens.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/formatting.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/formatting.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/code_lens.cpp)
