@@ -37,7 +37,7 @@ function settings() {
   return {
     severity: c.get("severity"),
     inlayHints: { enabled: c.get("inlayHints.enabled") },
-    bindings: { folder: c.get("bindings.folder") },
+    bindings: { folder: c.get("bindings.folder"), allowOutside: c.get("bindings.allowOutside") },
   };
 }
 
