@@ -204,7 +204,8 @@ std::vector<violation> check(const valijson::Schema& schema, const json& doc,
                              const json& words, const json& root) {
   valijson::Validator validator;
   valijson::ValidationResults results;
-  valijson::adapters::NlohmannJsonAdapter target(doc);
+  json holder;
+  valijson::adapters::NlohmannJsonAdapter target(valid_utf8(doc, holder));
   if (validator.validate(schema, target, &results)) return {};
   return violations_of(results, words, root);
 }
@@ -515,7 +516,8 @@ std::vector<violation> binding_checker::document(const json& doc) const {
 
 bool binding_checker::selects(const json& doc) const {
   valijson::Validator validator;
-  valijson::adapters::NlohmannJsonAdapter target(doc);
+  json holder;
+  valijson::adapters::NlohmannJsonAdapter target(valid_utf8(doc, holder));
   return validator.validate(*binding_.checks->select, target, nullptr);
 }
 

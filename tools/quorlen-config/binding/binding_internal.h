@@ -26,6 +26,14 @@ nlohmann::json read_yaml_text(const std::string& path, const std::string& text,
 nlohmann::json read_yaml(const std::string& path,
                          std::unordered_map<std::string, int>& lines);
 
+// What valijson is given to check.  It counts a string's characters by
+// stepping over UTF-8 continuation bytes without a bound, and a long run of
+// them reads past its table: a document whose strings are not all UTF-8 is
+// checked as a copy in which each byte that is not part of a valid sequence
+// is U+FFFD.  The reference stays valid while the holder lives.
+const nlohmann::json& valid_utf8(const nlohmann::json& doc,
+                                 nlohmann::json& holder);
+
 // Why the meta-schema refuses the binding, in words, from its deepest error.
 std::string meta_words(const std::string& pointer,
                        const valijson::ValidationResults::Error& error);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <valijson/adapters/nlohmann_json_adapter.hpp>
@@ -373,6 +374,44 @@ std::unique_ptr<binding> compile_binding(
 
 // A part of the binding as a schema of its own, with the definitions its
 // local $refs name.
+// valijson compiles a pattern when it first checks a string with it, and
+// throws there, half-way through a file's check: each pattern of a binding
+// is compiled once here instead, so that one it cannot read refuses the
+// binding.
+void check_pattern(const std::string& text, const std::string& pointer,
+                   const std::string& path, const binding& b) {
+  try {
+    const std::regex compiled(text);
+    (void)compiled;
+  } catch (const std::regex_error& e) {
+    refuse(path, b.line_of(pointer),
+           "'" + escape_text(text) + "' is not a regular expression (" +
+               e.what() + ") at '" + pointer + "'");
+  }
+}
+
+void check_patterns(const json& j, const std::string& pointer,
+                    const std::string& path, const binding& b) {
+  if (j.is_object()) {
+    for (auto it = j.begin(); it != j.end(); ++it) {
+      const std::string at = pointer + "/" + pointer_token(it.key());
+      if (it.key() == "pattern" && it->is_string()) {
+        check_pattern(it->get<std::string>(), at, path, b);
+      }
+      if (it.key() == "patternProperties" && it->is_object()) {
+        for (auto k = it->begin(); k != it->end(); ++k) {
+          check_pattern(k.key(), at + "/" + pointer_token(k.key()), path, b);
+        }
+      }
+      check_patterns(*it, at, path, b);
+    }
+  } else if (j.is_array()) {
+    for (std::size_t i = 0; i < j.size(); ++i) {
+      check_patterns(j[i], pointer + "/" + std::to_string(i), path, b);
+    }
+  }
+}
+
 std::unique_ptr<valijson::Schema> compile(const json& part,
                                           const json& definitions,
                                           ref_walk& refs) {
@@ -429,7 +468,8 @@ std::unique_ptr<binding> compile_binding(
   }
   valijson::Validator validator;
   valijson::ValidationResults results;
-  valijson::adapters::NlohmannJsonAdapter target(s);
+  nlohmann::json holder;
+  valijson::adapters::NlohmannJsonAdapter target(valid_utf8(s, holder));
   if (!validator.validate(meta_schema(), target, &results)) {
     // A name out of place says the most, else the deepest error that is
     // not a summary of others.
@@ -456,6 +496,7 @@ std::unique_ptr<binding> compile_binding(
     }
     refuse(path, b->line_of(pointer), words);
   }
+  check_patterns(s, "", path, *b);
   ref_walk refs{path, folder, {}, {}, {}, {}};
   refs.files[""] = s;
   refs.walk("", s, 0, 1);
@@ -516,6 +557,102 @@ std::vector<std::string> binding_files(const std::string& folder) {
   }
   std::sort(out.begin(), out.end());
   return out;
+}
+
+namespace {
+
+// The length of the valid UTF-8 sequence at s[i], or 0 for none.
+std::size_t sequence_at(const std::string& s, std::size_t i) {
+  const auto at = [&](std::size_t k) {
+    return static_cast<unsigned char>(s[k]);
+  };
+  const unsigned char c = at(i);
+  if (c < 0x80) return 1;
+  std::size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + n > s.size()) return 0;
+  if (at(i + 1) < low || at(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < n; ++k) {
+    if (at(i + k) < 0x80 || at(i + k) > 0xBF) return 0;
+  }
+  return n;
+}
+
+bool is_utf8(const std::string& s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = sequence_at(s, i);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+bool all_utf8(const nlohmann::json& j) {
+  if (j.is_string()) return is_utf8(j.get_ref<const std::string&>());
+  if (j.is_object()) {
+    for (auto it = j.begin(); it != j.end(); ++it) {
+      if (!is_utf8(it.key()) || !all_utf8(*it)) return false;
+    }
+  } else if (j.is_array()) {
+    for (const auto& v : j) {
+      if (!all_utf8(v)) return false;
+    }
+  }
+  return true;
+}
+
+std::string made_utf8(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = sequence_at(s, i);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    } else {
+      out.append(s, i, n);
+      i += n;
+    }
+  }
+  return out;
+}
+
+nlohmann::json made_utf8(const nlohmann::json& j) {
+  if (j.is_string()) return made_utf8(j.get_ref<const std::string&>());
+  if (j.is_object()) {
+    nlohmann::json out = nlohmann::json::object();
+    for (auto it = j.begin(); it != j.end(); ++it) {
+      out[made_utf8(it.key())] = made_utf8(*it);
+    }
+    return out;
+  }
+  if (j.is_array()) {
+    nlohmann::json out = nlohmann::json::array();
+    for (const auto& v : j) out.push_back(made_utf8(v));
+    return out;
+  }
+  return j;
+}
+
+}  // namespace
+
+const nlohmann::json& valid_utf8(const nlohmann::json& doc,
+                                 nlohmann::json& holder) {
+  if (all_utf8(doc)) return doc;
+  holder = made_utf8(doc);
+  return holder;
 }
 
 }  // namespace quorlen_tool
