@@ -15,21 +15,6 @@ namespace {
 
 using nlohmann::json;
 
-std::vector<std::string> tokens_of(const std::vector<std::string>& context) {
-  std::vector<std::string> out;
-  for (std::size_t i = 1; i < context.size(); ++i) {
-    std::string part = context[i];
-    if (part.size() >= 2 && part.front() == '[' && part.back() == ']') {
-      part = part.substr(1, part.size() - 2);
-    }
-    if (part.size() >= 2 && part.front() == '"' && part.back() == '"') {
-      part = part.substr(1, part.size() - 2);
-    }
-    out.push_back(part);
-  }
-  return out;
-}
-
 bool is_index(const std::string& t) {
   return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
 }

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <valijson/schema.hpp>
 #include <valijson/validation_results.hpp>
+#include <vector>
 
 #include "binding/binding.h"
 
@@ -33,6 +34,10 @@ nlohmann::json read_yaml(const std::string& path,
 // is U+FFFD.  The reference stays valid while the holder lives.
 const nlohmann::json& valid_utf8(const nlohmann::json& doc,
                                  nlohmann::json& holder);
+
+// The names and indexes of a valijson error's context, without its root and
+// the brackets and quotes valijson writes them with.
+std::vector<std::string> tokens_of(const std::vector<std::string>& context);
 
 // Why the meta-schema refuses the binding, in words, from its deepest error.
 std::string meta_words(const std::string& pointer,

@@ -212,14 +212,7 @@ const valijson::Schema& meta_schema() {
 // "/a/b/0" for valijson's context ["<root>", "[a]", "[b]", "[0]"].
 std::string pointer_of(const std::vector<std::string>& context) {
   std::string out;
-  for (std::size_t i = 1; i < context.size(); ++i) {
-    std::string part = context[i];
-    if (part.size() >= 2 && part.front() == '[' && part.back() == ']') {
-      part = part.substr(1, part.size() - 2);
-    }
-    if (part.size() >= 2 && part.front() == '"' && part.back() == '"') {
-      part = part.substr(1, part.size() - 2);
-    }
+  for (const std::string& part : tokens_of(context)) {
     out += "/" + pointer_token(part);
   }
   return out;
@@ -653,6 +646,21 @@ const nlohmann::json& valid_utf8(const nlohmann::json& doc,
   if (all_utf8(doc)) return doc;
   holder = made_utf8(doc);
   return holder;
+}
+
+std::vector<std::string> tokens_of(const std::vector<std::string>& context) {
+  std::vector<std::string> out;
+  for (std::size_t i = 1; i < context.size(); ++i) {
+    std::string part = context[i];
+    if (part.size() >= 2 && part.front() == '[' && part.back() == ']') {
+      part = part.substr(1, part.size() - 2);
+    }
+    if (part.size() >= 2 && part.front() == '"' && part.back() == '"') {
+      part = part.substr(1, part.size() - 2);
+    }
+    out.push_back(part);
+  }
+  return out;
 }
 
 }  // namespace quorlen_tool
