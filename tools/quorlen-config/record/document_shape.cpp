@@ -5,6 +5,7 @@
 #include "quorlen_config_parser.h"
 #include "quorlen_core.h"
 #include "record/json_writer.h"
+#include "record/record_json.h"
 
 namespace quorlen_tool {
 
@@ -38,15 +39,17 @@ const std::vector<slot>& slots_of(shape kind) {
       {"entries", slot_type::array, shape::entries},
       {"controls", slot_type::array, shape::controls}};
   static const std::vector<slot> camera = field_slots(quorlen::CAMERA_SECTION);
+  using m = entry_member;
   static const std::vector<slot> entry = {
-      {"section", slot_type::string},
-      {"key", slot_type::string},
-      {"section_code", slot_type::integer, shape::none, nullptr, true, 0,
+      {member_name(m::section), slot_type::string},
+      {member_name(m::key), slot_type::string},
+      {member_name(m::section_code), slot_type::integer, shape::none, nullptr,
+       true, 0, UINT32_MAX},
+      {member_name(m::key_code), slot_type::integer, shape::none, nullptr, true,
+       0, UINT32_MAX},
+      {member_name(m::type), slot_type::integer, shape::none, nullptr, true, 0,
        UINT32_MAX},
-      {"key_code", slot_type::integer, shape::none, nullptr, true, 0,
-       UINT32_MAX},
-      {"type", slot_type::integer, shape::none, nullptr, true, 0, UINT32_MAX},
-      {"values", slot_type::array, shape::values}};
+      {member_name(m::values), slot_type::array, shape::values}};
   static const std::vector<slot> control = [] {
     std::vector<slot> slots = field_slots(quorlen::CONTROL_SECTION);
     slots.push_back({"code", slot_type::code});

@@ -61,12 +61,13 @@ void put_entry(json_writer& out, std::uint32_t type, const std::int32_t* values,
   const std::uint32_t section = type & 0xFFFF0000u;
   const std::uint32_t key = type & 0xFFFFu;
   out.begin_object(true);
-  name_or_null(out.key("section"), section_name(section));
-  name_or_null(out.key("key"), register_key_name(key));
-  out.key("section_code").value(section);
-  out.key("key_code").value(key);
-  out.key("type").value(type);
-  out.key("values").begin_array();
+  using m = entry_member;
+  name_or_null(out.key(member_name(m::section)), section_name(section));
+  name_or_null(out.key(member_name(m::key)), register_key_name(key));
+  out.key(member_name(m::section_code)).value(section);
+  out.key(member_name(m::key_code)).value(key);
+  out.key(member_name(m::type)).value(type);
+  out.key(member_name(m::values)).begin_array();
   for (unsigned v = 0; v < count; ++v) out.value(values[v]);
   out.end_array().end_object();
 }

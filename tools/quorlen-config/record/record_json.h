@@ -26,6 +26,14 @@ std::string json_document(std::string_view file, bool clean,
 // The JSON Schema of the document.
 void write_schema(json_writer& out);
 
+// The members of an entry in the document, in its order.
+enum class entry_member { section, key, section_code, key_code, type, values };
+inline constexpr const char* entry_member_names[] = {
+    "section", "key", "section_code", "key_code", "type", "values"};
+constexpr const char* member_name(entry_member m) {
+  return entry_member_names[static_cast<int>(m)];
+}
+
 // The section text a file writes for a section code, and the key text for
 // a register key code; null for none.
 const char* section_name(std::uint32_t code);

@@ -91,16 +91,16 @@ bool register_family(std::uint32_t code) {
 // One allowed combination of section, key and their codes.
 void entry_kind(json_writer& out, const quorlen::code_row& section,
                 const quorlen::code_row& key) {
+  using m = entry_member;
+  const auto is = [&out](entry_member member) -> json_writer& {
+    return out.key(member_name(member)).begin_object().key("const");
+  };
   out.begin_object().key("properties").begin_object();
-  out.key("section").begin_object().key("const").value(section.name);
-  out.end_object();
-  out.key("key").begin_object().key("const").value(key.name).end_object();
-  out.key("section_code").begin_object().key("const").value(section.code);
-  out.end_object();
-  out.key("key_code").begin_object().key("const").value(key.code);
-  out.end_object();
-  out.key("type").begin_object().key("const").value(section.code | key.code);
-  out.end_object();
+  is(m::section).value(section.name).end_object();
+  is(m::key).value(key.name).end_object();
+  is(m::section_code).value(section.code).end_object();
+  is(m::key_code).value(key.code).end_object();
+  is(m::type).value(section.code | key.code).end_object();
   out.end_object().end_object();
 }
 
@@ -108,15 +108,17 @@ void entry(json_writer& out) {
   out.key("entry").begin_object();
   out.key("type").value("object");
   out.key("properties").begin_object();
-  for (const char* name : {"section", "key"}) {
-    out.key(name).begin_object().key("type").value("string").end_object();
+  using m = entry_member;
+  for (entry_member name : {m::section, m::key}) {
+    out.key(member_name(name)).begin_object().key("type").value("string");
+    out.end_object();
   }
-  for (const char* name : {"section_code", "key_code", "type"}) {
-    out.key(name).begin_object();
+  for (entry_member name : {m::section_code, m::key_code, m::type}) {
+    out.key(member_name(name)).begin_object();
     integer(out, 0, UINT32_MAX);
     out.end_object();
   }
-  out.key("values").begin_object();
+  out.key(member_name(m::values)).begin_object();
   out.key("type").value("array");
   out.key("maxItems").value(QUORLEN_MAX_VALUES);
   out.key("items").begin_object();
@@ -124,10 +126,7 @@ void entry(json_writer& out) {
   out.end_object().end_object();
   out.end_object();
   out.key("required").begin_array();
-  for (const char* name :
-       {"section", "key", "section_code", "key_code", "type", "values"}) {
-    out.value(name);
-  }
+  for (const char* name : entry_member_names) out.value(name);
   out.end_array();
   out.key("additionalProperties").value(false);
   out.key("oneOf").begin_array();
