@@ -5,6 +5,7 @@
 #include <valijson/validator.hpp>
 
 #include "binding/binding_internal.h"
+#include "binding/entry_check.h"
 #include "input/entry_list.h"
 #include "input/field_range.h"
 #include "record/record_json.h"
@@ -165,313 +166,65 @@ std::vector<violation> violations_of(valijson::ValidationResults& results,
   return out;
 }
 
-json entry_json(const register_entry& e) {
-  const std::uint32_t section = e.entry_type & 0xFFFF0000u;
-  const std::uint32_t key = e.entry_type & 0xFFFFu;
-  json out = json::object();
-  const char* s = section_name(section);
-  const char* k = register_key_name(key);
-  out["section"] = s != nullptr ? json(s) : json();
-  out["key"] = k != nullptr ? json(k) : json();
-  out["section_code"] = section;
-  out["key_code"] = key;
-  out["type"] = e.entry_type;
-  json values = json::array();
-  const unsigned count = e.value_count < QUORLEN_MAX_VALUES
-                             ? e.value_count
-                             : unsigned{QUORLEN_MAX_VALUES};
-  for (unsigned i = 0; i < count; ++i) values.push_back(e.values[i]);
-  out["values"] = std::move(values);
-  return out;
-}
-
 std::vector<violation> check(const valijson::Schema& schema, const json& doc,
                              const json& words, const json& root) {
   valijson::Validator validator;
   valijson::ValidationResults results;
   json holder;
   valijson::adapters::NlohmannJsonAdapter target(valid_utf8(doc, holder));
-  if (validator.validate(schema, target, &results)) return {};
+  try {
+    if (validator.validate(schema, target, &results)) return {};
+  } catch (const std::exception& e) {
+    // What the binding's reading did not foresee is told, never passed.
+    violation v;
+    v.detail = std::string("valijson cannot check it: ") + e.what();
+    return {v};
+  }
   return violations_of(results, words, root);
 }
 
 constexpr std::size_t CACHE_ROOM = 4096;
 
-// A quick verdict on an entry for the keywords bindings use on entries,
-// without making its JSON: pass, fail, or unknown for a keyword it does not
-// take (then valijson decides, as it does on a fail, to say why).
-enum class verdict { pass, fail, unknown };
-
-struct entry_value {
-  enum { null, text, number, list, object } kind;
-  const char* s = nullptr;
-  std::int64_t n = 0;
-  const std::int32_t* values = nullptr;
-  unsigned count = 0;
-};
-
-verdict all(verdict a, verdict b) {
-  if (a == verdict::unknown || b == verdict::unknown) return verdict::unknown;
-  return a == verdict::pass && b == verdict::pass ? verdict::pass
-                                                  : verdict::fail;
+const json& entries_schema(const binding& b) {
+  return b.schema["properties"]["entries"]["items"];
 }
-
-enum class word {
-  skip,
-  if_,
-  ref,
-  all_of,
-  any_of,
-  one_of,
-  not_,
-  const_,
-  enum_,
-  limit,
-  type,
-  properties,
-  min_items,
-  max_items,
-  items,
-  additional_items,
-  unknown
-};
-
-word word_of(const std::string& k) {
-  static const std::pair<const char*, word> table[] = {
-      {"description", word::skip},
-      {"title", word::skip},
-      {"$comment", word::skip},
-      {"then", word::skip},
-      {"else", word::skip},
-      {"definitions", word::skip},
-      {"if", word::if_},
-      {"$ref", word::ref},
-      {"allOf", word::all_of},
-      {"anyOf", word::any_of},
-      {"oneOf", word::one_of},
-      {"not", word::not_},
-      {"const", word::const_},
-      {"enum", word::enum_},
-      {"minimum", word::limit},
-      {"maximum", word::limit},
-      {"exclusiveMinimum", word::limit},
-      {"exclusiveMaximum", word::limit},
-      {"type", word::type},
-      {"properties", word::properties},
-      {"minItems", word::min_items},
-      {"maxItems", word::max_items},
-      {"items", word::items},
-      {"additionalItems", word::additional_items},
-  };
-  for (const auto& [name, w] : table) {
-    if (k == name) return w;
-  }
-  return word::unknown;
-}
-
-// A schema's keywords, named once.
-struct schema_words {
-  std::vector<std::tuple<word, const std::string*, const json*>> words;
-};
-
-struct quick {
-  const json& root;
-  const register_entry& e;
-  unsigned count;
-  std::unordered_map<const json*, schema_words>& known;
-
-  const schema_words& words_of(const json& schema) const {
-    auto it = known.find(&schema);
-    if (it != known.end()) return it->second;
-    schema_words w;
-    for (auto k = schema.begin(); k != schema.end(); ++k) {
-      w.words.emplace_back(word_of(k.key()), &k.key(), &*k);
-    }
-    return known[&schema] = std::move(w);
-  }
-
-  entry_value member(const std::string& name) const {
-    entry_value v{entry_value::number};
-    const std::uint32_t section = e.entry_type & 0xFFFF0000u;
-    const std::uint32_t key = e.entry_type & 0xFFFFu;
-    if (name == "section" || name == "key") {
-      v.s = name == "section" ? section_name(section) : register_key_name(key);
-      v.kind = v.s != nullptr ? entry_value::text : entry_value::null;
-    } else if (name == "section_code") {
-      v.n = section;
-    } else if (name == "key_code") {
-      v.n = key;
-    } else if (name == "type") {
-      v.n = e.entry_type;
-    } else if (name == "values") {
-      v.kind = entry_value::list;
-      v.values = e.values;
-      v.count = count;
-    } else {
-      v.kind = entry_value::null;
-      v.s = "";  // absent
-    }
-    return v;
-  }
-
-  static bool equal(const json& want, const entry_value& v, bool* known) {
-    if (want.is_number_integer() && v.kind == entry_value::number) {
-      return want.get<std::int64_t>() == v.n;
-    }
-    if (want.is_string() && v.kind == entry_value::text) return want == v.s;
-    if (want.is_null()) return v.kind == entry_value::null;
-    if (want.is_number_float() || want.is_array() || want.is_object() ||
-        v.kind == entry_value::list) {
-      *known = false;
-    }
-    return false;
-  }
-
-  verdict check(const json& schema, const entry_value& v, int depth) const {
-    if (schema.is_boolean()) {
-      return schema.get<bool>() ? verdict::pass : verdict::fail;
-    }
-    if (!schema.is_object() || depth > BINDING_MAX_DEPTH) {
-      return verdict::unknown;
-    }
-    verdict out = verdict::pass;
-    for (const auto& [w, k, x] : words_of(schema).words) {
-      if (w == word::skip) continue;
-      if (w == word::unknown) return verdict::unknown;
-      out = all(out, keyword(w, *k, *x, schema, v, depth));
-      if (out == verdict::unknown) return out;
-    }
-    return out;
-  }
-
-  verdict number_limit(const std::string& k, const json& limit,
-                       const entry_value& v) const {
-    if (v.kind != entry_value::number) return verdict::pass;
-    if (!limit.is_number()) return verdict::unknown;
-    const double n = static_cast<double>(v.n);
-    const double l = limit.get<double>();
-    const bool ok = k == "minimum"            ? n >= l
-                    : k == "maximum"          ? n <= l
-                    : k == "exclusiveMinimum" ? n > l
-                                              : n < l;
-    return ok ? verdict::pass : verdict::fail;
-  }
-
-  verdict keyword(word w, const std::string& k, const json& x,
-                  const json& schema, const entry_value& v, int depth) const {
-    if (w == word::if_) {
-      const verdict c = check(x, v, depth + 1);
-      if (c == verdict::unknown) return c;
-      const char* branch = c == verdict::pass ? "then" : "else";
-      return schema.contains(branch) ? check(schema[branch], v, depth + 1)
-                                     : verdict::pass;
-    }
-    if (w == word::ref) {
-      const std::string ref = x.is_string() ? x.get<std::string>() : "";
-      if (ref.rfind("#/definitions/", 0) != 0 ||
-          !root.contains("definitions")) {
-        return verdict::unknown;
-      }
-      auto it = root["definitions"].find(ref.substr(14));
-      if (it == root["definitions"].end()) return verdict::unknown;
-      return check(*it, v, depth + 1);
-    }
-    if (w == word::all_of || w == word::any_of || w == word::one_of) {
-      unsigned passed = 0;
-      for (const json& s : x) {
-        const verdict c = check(s, v, depth + 1);
-        if (c == verdict::unknown) return c;
-        passed += c == verdict::pass ? 1 : 0;
-      }
-      const bool ok = w == word::all_of   ? passed == x.size()
-                      : w == word::any_of ? passed > 0
-                                          : passed == 1;
-      return ok ? verdict::pass : verdict::fail;
-    }
-    if (w == word::not_) {
-      const verdict c = check(x, v, depth + 1);
-      if (c == verdict::unknown) return c;
-      return c == verdict::pass ? verdict::fail : verdict::pass;
-    }
-    if (w == word::const_ || w == word::enum_) {
-      bool sure = true;
-      bool found = false;
-      if (w == word::const_) {
-        found = equal(x, v, &sure);
-      } else {
-        for (const json& one : x) found = found || equal(one, v, &sure);
-      }
-      if (found) return verdict::pass;
-      return sure ? verdict::fail : verdict::unknown;
-    }
-    if (w == word::limit) return number_limit(k, x, v);
-    if (w == word::type) {
-      if (!x.is_string()) return verdict::unknown;
-      const std::string t = x;
-      const bool ok = (t == "integer" || t == "number")
-                          ? v.kind == entry_value::number
-                      : t == "string" ? v.kind == entry_value::text
-                      : t == "null"   ? v.kind == entry_value::null
-                      : t == "array"  ? v.kind == entry_value::list
-                      : t == "object" ? v.kind == entry_value::object
-                                      : false;
-      return ok ? verdict::pass : verdict::fail;
-    }
-    if (w == word::properties) {
-      if (!x.is_object()) return verdict::unknown;
-      if (v.kind != entry_value::object) return verdict::pass;
-      verdict out = verdict::pass;
-      for (const auto& [w2, name, s2] : words_of(x).words) {
-        (void)w2;
-        const entry_value m = member(*name);
-        if (m.kind == entry_value::null && m.s != nullptr && *m.s == '\0') {
-          continue;  // no such member
-        }
-        out = all(out, check(*s2, m, depth + 1));
-      }
-      return out;
-    }
-    if (v.kind != entry_value::list) return verdict::pass;
-    if (w == word::min_items || w == word::max_items) {
-      if (!x.is_number_integer()) return verdict::unknown;
-      const auto n = x.get<std::int64_t>();
-      const bool ok = w == word::min_items ? v.count >= n : v.count <= n;
-      return ok ? verdict::pass : verdict::fail;
-    }
-    {
-      const json* items = schema.contains("items") ? &schema["items"] : nullptr;
-      verdict out = verdict::pass;
-      for (unsigned i = 0; i < v.count; ++i) {
-        entry_value item{entry_value::number};
-        item.n = v.values[i];
-        const json* s = nullptr;
-        if (w == word::items) {
-          if (x.is_object() || x.is_boolean()) {
-            s = &x;
-          } else if (x.is_array() && i < x.size()) {
-            s = &x[i];
-          }
-        } else if (items != nullptr && items->is_array() &&
-                   i >= items->size()) {
-          s = &x;
-        }
-        if (s != nullptr) out = all(out, check(*s, item, depth + 1));
-      }
-      return out;
-    }
-  }
-};
 
 }  // namespace
 
+json entry_json(const register_entry& e) {
+  const std::uint32_t section = e.entry_type & 0xFFFF0000u;
+  const std::uint32_t key = e.entry_type & 0xFFFFu;
+  const auto name = member_name;
+  const auto text = [](const char* s) {
+    return s != nullptr ? json(s) : json();
+  };
+  json out = json::object();
+  out[name(entry_member::section)] = text(section_name(section));
+  out[name(entry_member::key)] = text(register_key_name(key));
+  out[name(entry_member::section_code)] = section;
+  out[name(entry_member::key_code)] = key;
+  out[name(entry_member::type)] = e.entry_type;
+  json values = json::array();
+  const unsigned count = e.value_count < QUORLEN_MAX_VALUES
+                             ? e.value_count
+                             : unsigned{QUORLEN_MAX_VALUES};
+  for (unsigned i = 0; i < count; ++i) values.push_back(e.values[i]);
+  out[name(entry_member::values)] = std::move(values);
+  return out;
+}
+
 struct binding_checker::cache {
-  std::unordered_map<const json*, schema_words> words;
+  std::optional<entry_program> quick;
   std::unordered_map<std::string, std::vector<violation>> verdicts;
   std::vector<violation> none;
 };
 
 binding_checker::binding_checker(const binding& b)
-    : binding_(b), cache_(std::make_unique<cache>()) {}
+    : binding_(b), cache_(std::make_unique<cache>()) {
+  if (b.checks->entry != nullptr) {
+    cache_->quick.emplace(entries_schema(b), b.schema);
+  }
+}
 binding_checker::~binding_checker() = default;
 
 const std::vector<violation>& binding_checker::entry(const register_entry& e) {
@@ -479,11 +232,7 @@ const std::vector<violation>& binding_checker::entry(const register_entry& e) {
   const unsigned count = e.value_count < QUORLEN_MAX_VALUES
                              ? e.value_count
                              : unsigned{QUORLEN_MAX_VALUES};
-  const json& items = binding_.schema["properties"]["entries"]["items"];
-  const quick fast{binding_.schema, e, count, cache_->words};
-  if (fast.check(items, entry_value{entry_value::object}, 0) == verdict::pass) {
-    return cache_->none;
-  }
+  if (cache_->quick->run(e, count) == verdict::pass) return cache_->none;
   std::string key(reinterpret_cast<const char*>(&e.entry_type),
                   sizeof e.entry_type);
   key.append(reinterpret_cast<const char*>(e.values),
@@ -491,8 +240,9 @@ const std::vector<violation>& binding_checker::entry(const register_entry& e) {
   auto it = cache_->verdicts.find(key);
   if (it != cache_->verdicts.end()) return it->second;
   if (cache_->verdicts.size() >= CACHE_ROOM) cache_->verdicts.clear();
-  return cache_->verdicts[key] = check(*binding_.checks->entry, entry_json(e),
-                                       items, binding_.schema);
+  return cache_->verdicts[key] =
+             check(*binding_.checks->entry, entry_json(e),
+                   entries_schema(binding_), binding_.schema);
 }
 
 std::vector<violation> binding_checker::document(const json& doc) const {
@@ -503,7 +253,11 @@ bool binding_checker::selects(const json& doc) const {
   valijson::Validator validator;
   json holder;
   valijson::adapters::NlohmannJsonAdapter target(valid_utf8(doc, holder));
-  return validator.validate(*binding_.checks->select, target, nullptr);
+  try {
+    return validator.validate(*binding_.checks->select, target, nullptr);
+  } catch (const std::exception&) {
+    return true;  // applied, rather than passed over in silence
+  }
 }
 
 json binding_document(const camera_setup& record,

@@ -35,6 +35,9 @@ nlohmann::json read_yaml(const std::string& path,
 const nlohmann::json& valid_utf8(const nlohmann::json& doc,
                                  nlohmann::json& holder);
 
+// A register entry as the binding's schema of entries sees it.
+nlohmann::json entry_json(const register_entry& e);
+
 // The names and indexes of a valijson error's context, without its root and
 // the brackets and quotes valijson writes them with.
 std::vector<std::string> tokens_of(const std::vector<std::string>& context);
