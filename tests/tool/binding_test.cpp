@@ -7,8 +7,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <valijson/adapters/nlohmann_json_adapter.hpp>
+#include <valijson/validator.hpp>
 
 #include "binding/binding_internal.h"
+#include "binding/entry_check.h"
 #include "input/field_range.h"
 #include "lint/lint.h"
 #include "quorlen_core.h"
@@ -102,6 +105,19 @@ TEST(binding, a_single_allowed_value_is_a_fix_and_the_level_is_the_bindings) {
   EXPECT_EQ(found[0].fix[0].text, "10");
 }
 
+// Definitions d0 to dN-1, each naming the next twice: a check would follow
+// 2^N $refs.
+std::string doubling_refs(int n) {
+  std::string out = "definitions:\n";
+  for (int i = 0; i < n; ++i) {
+    const std::string next =
+        "{$ref: '#/definitions/d" + std::to_string(i + 1) + "'}";
+    out +=
+        "  d" + std::to_string(i) + ": {allOf: [" + next + ", " + next + "]}\n";
+  }
+  return out + "  d" + std::to_string(n) + ": {maximum: 5}\n";
+}
+
 TEST(binding, the_meta_schema_refuses) {
   struct row {
     std::string text;
@@ -128,6 +144,9 @@ TEST(binding, the_meta_schema_refuses) {
       {"select: {}\nproperties: {camera: {properties: {type: "
        "{pattern: '(a+)+'}}}}",
        "type/pattern"},
+      {"select: {}\nproperties: {camera: {properties: {type: "
+       "{pattern: \"a[\\0]\"}}}}",
+       "NUL byte"},
       {"select: {}\nproperties: {camera: {$ref: 'http://x/y.json'}}", "$ref"},
       {"select: {}\ndefinitions: {a: {$ref: '#/definitions/a'}}\n"
        "properties: {camera: {$ref: '#/definitions/a'}}",
@@ -143,6 +162,9 @@ TEST(binding, the_meta_schema_refuses) {
        "more than 100000 values"},
       {"select: " + std::string(300, '[') + std::string(300, ']'),
        "nested too deep"},
+      {"select: {}\nproperties: {camera: {$ref: '#/definitions/d0'}}\n" +
+           doubling_refs(40),
+       "each $ref counted"},
       {"select: {}\n  bad: [", "not YAML or JSON"},
   };
   for (const row& r : rows) {
@@ -153,6 +175,95 @@ TEST(binding, the_meta_schema_refuses) {
     } catch (const binding_error& e) {
       EXPECT_NE(std::string(e.what()).find(r.why), std::string::npos)
           << e.what();
+    }
+  }
+}
+
+// Every verdict the quick check of entries gives, from a type's plan or
+// from walking the schema, is valijson's; and it gives one wherever the
+// schema holds only keywords it reads.
+TEST(binding, quick_entry_verdicts_are_valijsons) {
+  struct row {
+    const char* items;        // the schema of every entry
+    const char* definitions;  // of the binding, or empty
+    bool always;              // a verdict for every entry
+  } rows[] = {
+      {"{if: {properties: {key: {const: REG}}}, then: {properties: {values: "
+       "{minItems: 2, maxItems: 6, items: [{maximum: 0xFFFF}, "
+       "{maximum: 0xFF}]}}}}",
+       "", true},
+      {"{properties: {values: {items: {enum: [0, 1, 0x36]}}}}", "", true},
+      {"{properties: {values: {items: [{}, {exclusiveMinimum: 0, "
+       "exclusiveMaximum: 0x100}], additionalItems: {minimum: -1}}}}",
+       "", true},
+      {"{properties: {values: {items: [{}], additionalItems: false}}}", "",
+       true},
+      {"{properties: {key: {type: string}, section: {type: string}}}", "",
+       true},
+      {"{anyOf: [{properties: {key: {const: DELAY}}}, {properties: {values: "
+       "{maxItems: 2}}}]}",
+       "", true},
+      {"{oneOf: [{properties: {section: {const: register parameter}}}, "
+       "{properties: {key_code: {minimum: 2}}}]}",
+       "", true},
+      {"{not: {properties: {values: {items: {const: 0}}}}}", "", true},
+      {"{$ref: '#/definitions/r'}",
+       "{r: {properties: {values: {items: {type: integer, minimum: -1}}}}}",
+       true},
+      {"{properties: {type: {enum: [0x03000001, 0x03000003]}, values: "
+       "{maxItems: 3}}}",
+       "", true},
+      {"{properties: {values: {minItems: 1}}, if: {properties: {values: "
+       "{maxItems: 1}}}, then: {properties: {key: {const: DELAY}}}, else: "
+       "{properties: {section_code: {const: 0x03000000}}}}",
+       "", true},
+      {"{properties: {values: {contains: {const: 0x36}}}}", "", false},
+      {"{properties: {values: {uniqueItems: true}}}", "", false},
+  };
+  const std::uint32_t types[] = {
+      QUORLEN_SECTION_REGISTER | QUORLEN_KEY_REG,
+      QUORLEN_SECTION_REGISTER | QUORLEN_KEY_DELAY,
+      QUORLEN_SECTION_BOARD | QUORLEN_KEY_VRCMD,
+      QUORLEN_SECTION_REGISTER_DEV3_INF2 | QUORLEN_KEY_REG,
+      QUORLEN_SECTION_REGISTER | 7u,
+      0x09000000u | QUORLEN_KEY_REG,
+  };
+  const std::int32_t pool[] = {
+      0, 1, -1, 2, 0x36, 0xFF, 0x100, 0xFFFF, 0x10000, INT32_MIN, INT32_MAX};
+  for (const row& r : rows) {
+    SCOPED_TRACE(r.items);
+    std::string text = "select: {}\nproperties: {entries: {items: ";
+    text += std::string(r.items) + "}}\n";
+    if (*r.definitions != '\0')
+      text += "definitions: " + std::string(r.definitions);
+    const auto b = binding_of(text);
+    const auto& items = b->schema["properties"]["entries"]["items"];
+    entry_program program(items, b->schema);
+    std::uint32_t seed = 7;
+    int decided = 0;
+    for (int n = 0; n < 600; ++n) {
+      register_entry e{};
+      seed = seed * 1103515245u + 12345u;
+      e.entry_type = types[(seed >> 8) % std::size(types)];
+      const unsigned count = (seed >> 16) % 8 == 7 ? 16 : (seed >> 16) % 5;
+      e.value_count = static_cast<std::uint8_t>(count);
+      for (unsigned i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        e.values[i] = pool[(seed >> 8) % std::size(pool)];
+      }
+      const verdict quick = program.run(e, count);
+      EXPECT_EQ(quick, program.walk(e, count));
+      const nlohmann::json doc = entry_json(e);
+      valijson::adapters::NlohmannJsonAdapter target(doc);
+      valijson::Validator validator;
+      const bool valid = validator.validate(*b->checks->entry, target, nullptr);
+      if (quick != verdict::unknown) {
+        ++decided;
+        EXPECT_EQ(quick == verdict::pass, valid) << doc.dump();
+      }
+    }
+    if (r.always) {
+      EXPECT_EQ(decided, 600);
     }
   }
 }

@@ -295,7 +295,8 @@ struct ref_walk {
   const std::string& folder;
   std::map<std::string, json> files;  // by name; "" is the binding
   std::map<std::string, std::string> paths;
-  std::set<std::string> done, open;
+  std::map<std::string, std::size_t> done;  // with its values
+  std::set<std::string> open;
 
   const json& file(const std::string& from, const std::string& name, int line) {
     auto it = files.find(name);
@@ -313,32 +314,41 @@ struct ref_walk {
     return files[name] = read_yaml(path, lines);
   }
 
-  void walk(const std::string& where, const json& node, int depth, int line) {
+  // Returns how many values the schema holds with each $ref counted as
+  // what it leads to, every time it is used: valijson follows a $ref each
+  // time it meets it, so that is what one check may visit.
+  std::size_t walk(const std::string& where, const json& node, int depth,
+                   int line) {
     if (depth > BINDING_MAX_DEPTH) {
       refuse(where, line,
              "$ref leads deeper than " + std::to_string(BINDING_MAX_DEPTH) +
                  " levels");
     }
+    std::size_t values = 1;
+    const auto add = [&values](std::size_t more) {
+      values = std::min(values + more, BINDING_MAX_NODES + 1);
+    };
     if (node.is_array()) {
-      for (const json& item : node) walk(where, item, depth, line);
-      return;
-    }
-    if (!node.is_object()) return;
-    for (auto it = node.begin(); it != node.end(); ++it) {
-      if (it.key() == "$ref" && it->is_string()) {
-        follow(where, it->get<std::string>(), depth, line);
-      } else if (it.key() != "examples") {
-        walk(where, *it, depth, line);
+      for (const json& item : node) add(walk(where, item, depth, line));
+    } else if (node.is_object()) {
+      for (auto it = node.begin(); it != node.end(); ++it) {
+        if (it.key() == "$ref" && it->is_string()) {
+          add(follow(where, it->get<std::string>(), depth, line));
+        } else if (it.key() != "examples") {
+          add(walk(where, *it, depth, line));
+        }
       }
     }
+    return values;
   }
 
-  void follow(const std::string& where, const std::string& ref, int depth,
-              int line) {
+  std::size_t follow(const std::string& where, const std::string& ref,
+                     int depth, int line) {
     const auto [name, pointer] = split_ref(ref);
     const std::string file_key = name.empty() ? where : name;
     const std::string id = file_key + "#" + pointer;
-    if (done.count(id) != 0) return;
+    auto known = done.find(id);
+    if (known != done.end()) return known->second;
     if (open.count(id) != 0) {
       refuse(first_path, line,
              "$ref '" + escape_text(ref) + "' leads back to itself");
@@ -355,9 +365,10 @@ struct ref_walk {
       refuse(first_path, line,
              "$ref '" + escape_text(ref) + "' leads nowhere in its file");
     }
-    walk(file_key, doc.at(at), depth + 1, line);
+    const std::size_t values = walk(file_key, doc.at(at), depth + 1, line);
     open.erase(id);
-    done.insert(id);
+    done[id] = values;
+    return values;
   }
 };
 
@@ -373,6 +384,12 @@ std::unique_ptr<binding> compile_binding(
 // binding.
 void check_pattern(const std::string& text, const std::string& pointer,
                    const std::string& path, const binding& b) {
+  // valijson reads a pattern as a C string: one with a NUL in it would be
+  // compiled cut short there, not as it was checked here.
+  if (text.find('\0') != std::string::npos) {
+    refuse(path, b.line_of(pointer),
+           "a pattern holds a NUL byte at '" + pointer + "'");
+  }
   try {
     const std::regex compiled(text);
     (void)compiled;
@@ -492,7 +509,11 @@ std::unique_ptr<binding> compile_binding(
   check_patterns(s, "", path, *b);
   ref_walk refs{path, folder, {}, {}, {}, {}};
   refs.files[""] = s;
-  refs.walk("", s, 0, 1);
+  if (refs.walk("", s, 0, 1) > BINDING_MAX_NODES) {
+    refuse(path, 1,
+           "not a binding: more than " + std::to_string(BINDING_MAX_NODES) +
+               " values, each $ref counted as what it leads to");
+  }
   const std::string stem = base_name(path);
   b->name = s.value("name", stem.substr(0, stem.find('.')));
   b->level = s.value("level", "warning");
