@@ -185,7 +185,8 @@ entry_program::entry_program(const json& items, const json& root) {
         auto before = j.find("items");
         s.additional = before != j.end() && before->is_array();
         if (s.additional) {
-          s.after = before->size();
+          s.after = static_cast<unsigned>(
+              std::min<std::size_t>(before->size(), UINT_MAX));
           s.a = id(x);
         }
         break;
@@ -369,9 +370,7 @@ bool entry_program::plan_list(int at, const entry& none, int depth, plan& p) {
       break;
     case word::additional_items:
       if (s.additional) {
-        ok = s.after > UINT_MAX ||
-             plan_value(s.a, static_cast<unsigned>(s.after), UINT_MAX,
-                        depth + 1, p);
+        ok = plan_value(s.a, s.after, UINT_MAX, depth + 1, p);
       }
       break;
     default:  // read no value of the list

@@ -85,7 +85,7 @@ class entry_program {
     double limit = 0;
     std::int64_t n = 0;       // minItems, maxItems
     unsigned kinds = 0;       // type
-    std::size_t after = 0;    // additionalItems: from this value on
+    unsigned after = 0;       // additionalItems: from this value on
     bool additional = false;  // additionalItems: items is a list
   };
   struct node {
