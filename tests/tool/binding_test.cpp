@@ -57,27 +57,38 @@ TEST(binding, each_rule_reports_at_the_line_that_set_it) {
     const char* file;
     const char* code;  // empty: nothing reported
     int line;
+    const char* says;  // a part of the message
   } rows[] = {
       {"camera: {properties: {i2c_addr: {enum: [0x36, 0x37]}}}",
-       "[camera parameter]\nI2C_ADDR = 0x36\nI2C_ADDR = 0x10\n", "Q1001", 3},
+       "[camera parameter]\nI2C_ADDR = 0x36\nI2C_ADDR = 0x10\n", "Q1001", 3,
+       ""},
       {"camera: {properties: {i2c_addr: {enum: [0x36, 0x37]}}}",
-       "[camera parameter]\nI2C_ADDR = 0x37\n", "", 0},
+       "[camera parameter]\nI2C_ADDR = 0x37\n", "", 0, ""},
       {"camera: {properties: {width: {maximum: 640}}}",
-       "[camera parameter]\nSIZE = 1920, 1080\n", "Q1002", 2},
+       "[camera parameter]\nSIZE = 1920, 1080\n", "Q1002", 2, ""},
       {"set: {required: [i2c_addr]}", "; x\n[camera parameter]\nSIZE = 1, 2\n",
-       "Q1003", 2},
-      {"set: {required: [i2c_addr]}", "", "Q1003", 1},
+       "Q1003", 2, ""},
+      {"set: {required: [i2c_addr]}", "", "Q1003", 1, ""},
       {"set: {required: [i2c_addr]}", "[camera parameter]\nI2C_ADDR = 0\n", "",
-       0},
+       0, ""},
       {"entries: {items: {properties: {values: {maxItems: 2}}}}",
-       "[register parameter]\nREG = 1, 2\nREG = 1, 2, 3\n", "Q1004", 3},
+       "[register parameter]\nREG = 1, 2\nREG = 1, 2, 3\n", "Q1004", 3, ""},
       {"entries: {items: {if: {properties: {key: {const: REG}}}, then: "
        "{properties: {values: {items: [{}, {maximum: 0xFF}]}}}}}",
-       "[register parameter]\nDELAY = 1, 300\nREG = 1, 300\n", "Q1002", 3},
+       "[register parameter]\nDELAY = 1, 300\nREG = 1, 300\n", "Q1002", 3, ""},
       {"controls: {items: {properties: {step: {const: 1}}}}",
-       "[control parameter]\nCTRL_NAME = a\nSTEP = 2\n", "Q1001", 3},
+       "[control parameter]\nCTRL_NAME = a\nSTEP = 2\n", "Q1001", 3, ""},
+      {"entries: {items: {if: {properties: {key: {const: REG}}}, then: "
+       "{properties: {values: {maxItems: 2}}}, else: {properties: {values: "
+       "{description: a delay, maxItems: 1}}}}}",
+       "[register parameter]\nREG = 1, 2\nDELAY = 1, 2\n", "Q1004", 3,
+       "a delay: at most 1"},
+      {"entries: {items: {properties: {values: {items: [{}], "
+       "additionalItems: {maximum: 0xFF}}}}}",
+       "[register parameter]\nREG = 1, 2, 0x100\n", "Q1002", 2,
+       "(at most 0xFF)"},
       {"camera: {properties: {type: {pattern: '^qcam'}}}",
-       "[camera parameter]\nTYPE = imx\n", "Q1005", 2},
+       "[camera parameter]\nTYPE = imx\n", "Q1005", 2, ""},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(std::string(r.fragment) + " | " + r.file);
@@ -91,6 +102,8 @@ TEST(binding, each_rule_reports_at_the_line_that_set_it) {
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].code, r.code) << found[0].message;
     EXPECT_EQ(found[0].line, r.line);
+    EXPECT_NE(found[0].message.find(r.says), std::string::npos)
+        << found[0].message;
   }
 }
 

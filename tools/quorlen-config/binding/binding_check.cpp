@@ -1,7 +1,9 @@
 // Checking a record against a binding: the document it sees, the entries
 // one at a time with their verdicts kept, and valijson's errors told as
 // violations with the binding's own words.
+#include <map>
 #include <valijson/adapters/nlohmann_json_adapter.hpp>
+#include <valijson/schema_parser.hpp>
 #include <valijson/validator.hpp>
 
 #include "binding/binding_internal.h"
@@ -20,45 +22,108 @@ bool is_index(const std::string& t) {
   return !t.empty() && t.find_first_not_of("0123456789") == std::string::npos;
 }
 
+// The compiled if schemas of a binding, by where they stand in it; null for
+// one valijson cannot compile alone (a $ref to another file).
+using if_schemas = std::map<const json*, std::unique_ptr<valijson::Schema>>;
+
+// What a binding's words are read against: the binding, and, where one is
+// at hand, the value it checked, so that of an if/then/else only the branch
+// that applies to the value speaks of it.
+struct reading {
+  const json& root;
+  const json* value = nullptr;  // the whole value the path starts from
+  if_schemas* ifs = nullptr;
+};
+
+// Whether the value satisfies an if schema; none where that cannot be told.
+std::optional<bool> if_holds(const json& if_schema, const json* value,
+                             const reading& r) {
+  if (value == nullptr || r.ifs == nullptr) return std::nullopt;
+  auto it = r.ifs->find(&if_schema);
+  if (it == r.ifs->end()) {
+    auto compiled = std::make_unique<valijson::Schema>();
+    try {
+      json doc = if_schema;
+      if (doc.is_object() && r.root.contains("definitions")) {
+        doc["definitions"] = r.root["definitions"];
+      }
+      valijson::SchemaParser parser(valijson::SchemaParser::kDraft7);
+      valijson::adapters::NlohmannJsonAdapter adapter(doc);
+      parser.populateSchema(adapter, *compiled);
+    } catch (const std::exception&) {
+      compiled.reset();
+    }
+    it = r.ifs->emplace(&if_schema, std::move(compiled)).first;
+  }
+  if (it->second == nullptr) return std::nullopt;
+  try {
+    valijson::Validator validator;
+    json holder;
+    valijson::adapters::NlohmannJsonAdapter target(valid_utf8(*value, holder));
+    return validator.validate(*it->second, target, nullptr);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
 // The schemas of a binding that speak of the value at path, through its
 // properties, items, combinators (not 'not' nor 'if') and local $refs.
-void schemas_at(const json& schema, const json& root,
+// value: what stands at path[0..i), where known.
+void schemas_at(const json& schema, const reading& r,
                 const std::vector<std::string>& path, std::size_t i, int depth,
-                std::vector<const json*>& out) {
+                std::vector<const json*>& out, const json* value) {
   if (!schema.is_object() || depth > BINDING_MAX_DEPTH) return;
+  const json& root = r.root;
+  const auto next = [&](const json& s, std::size_t at, const json* v) {
+    schemas_at(s, r, path, at, depth + 1, out, v);
+  };
   if (schema.contains("$ref") && schema["$ref"].is_string()) {
     const std::string ref = schema["$ref"];
     if (ref.rfind("#/definitions/", 0) == 0 && root.contains("definitions")) {
       const json& defs = root["definitions"];
       auto it = defs.find(ref.substr(14));
-      if (it != defs.end()) schemas_at(*it, root, path, i, depth + 1, out);
+      if (it != defs.end()) next(*it, i, value);
     }
   }
   for (const char* many : {"allOf", "anyOf", "oneOf"}) {
     auto it = schema.find(many);
     if (it == schema.end() || !it->is_array()) continue;
-    for (const json& s : *it) schemas_at(s, root, path, i, depth + 1, out);
+    for (const json& s : *it) next(s, i, value);
   }
+  auto cond = schema.find("if");
+  const std::optional<bool> holds =
+      cond != schema.end() ? if_holds(*cond, value, r) : std::nullopt;
   for (const char* one : {"then", "else"}) {
     auto it = schema.find(one);
-    if (it != schema.end()) schemas_at(*it, root, path, i, depth + 1, out);
+    const bool applies = !holds || *holds == (*one == 't');
+    if (it != schema.end() && applies) next(*it, i, value);
   }
   if (i == path.size()) {
     out.push_back(&schema);
     return;
   }
   const std::string& t = path[i];
+  const json* below = nullptr;
+  if (value != nullptr && value->is_object() && value->contains(t)) {
+    below = &(*value)[t];
+  }
   auto props = schema.find("properties");
   if (props != schema.end() && props->is_object() && props->contains(t)) {
-    schemas_at((*props)[t], root, path, i + 1, depth + 1, out);
+    next((*props)[t], i + 1, below);
   }
   auto items = schema.find("items");
   if (is_index(t) && items != schema.end()) {
     const std::size_t index = std::stoul(t);
+    if (value != nullptr && value->is_array() && index < value->size()) {
+      below = &(*value)[index];
+    }
+    auto more = schema.find("additionalItems");
     if (items->is_object()) {
-      schemas_at(*items, root, path, i + 1, depth + 1, out);
+      next(*items, i + 1, below);
     } else if (items->is_array() && index < items->size()) {
-      schemas_at((*items)[index], root, path, i + 1, depth + 1, out);
+      next((*items)[index], i + 1, below);
+    } else if (items->is_array() && more != schema.end()) {
+      next(*more, i + 1, below);
     }
   }
 }
@@ -73,11 +138,11 @@ const json* first_with(const std::vector<const json*>& nodes,
   return nullptr;
 }
 
-std::string description_at(const json& schema, const json& root,
+std::string description_at(const json& schema, const reading& r,
                            std::vector<std::string> path) {
   for (;;) {
     std::vector<const json*> nodes;
-    schemas_at(schema, root, path, 0, 0, nodes);
+    schemas_at(schema, r, path, 0, 0, nodes, r.value);
     const json* n = first_with(nodes, {"description"});
     if (n != nullptr && (*n)["description"].is_string()) {
       return (*n)["description"];
@@ -119,7 +184,7 @@ bool summary(const std::string& d) {
 // valijson's errors as violations: the deepest of each place, in the
 // binding's words where it has them.
 std::vector<violation> violations_of(valijson::ValidationResults& results,
-                                     const json& schema, const json& root) {
+                                     const json& schema, const reading& r) {
   std::vector<valijson::ValidationResults::Error> errors;
   valijson::ValidationResults::Error e;
   while (results.popError(e)) errors.push_back(e);
@@ -136,7 +201,7 @@ std::vector<violation> violations_of(valijson::ValidationResults& results,
     for (const violation& o : out) seen = seen || o.path == v.path;
     if (seen) continue;
     std::vector<const json*> nodes;
-    schemas_at(schema, root, v.path, 0, 0, nodes);
+    schemas_at(schema, r, v.path, 0, 0, nodes, r.value);
     if (d.rfind("Failed to match against any enum", 0) == 0 ||
         d.find("'const' constraint") != std::string::npos) {
       v.what = violation::kind::not_allowed;
@@ -160,18 +225,20 @@ std::vector<violation> violations_of(valijson::ValidationResults& results,
     } else {
       v.detail = d;
     }
-    v.description = description_at(schema, root, v.path);
+    v.description = description_at(schema, r, v.path);
     out.push_back(std::move(v));
   }
   return out;
 }
 
 std::vector<violation> check(const valijson::Schema& schema, const json& doc,
-                             const json& words, const json& root) {
+                             const json& words, const json& root,
+                             if_schemas& ifs) {
   valijson::Validator validator;
   valijson::ValidationResults results;
   json holder;
-  valijson::adapters::NlohmannJsonAdapter target(valid_utf8(doc, holder));
+  const json& checked = valid_utf8(doc, holder);
+  valijson::adapters::NlohmannJsonAdapter target(checked);
   try {
     if (validator.validate(schema, target, &results)) return {};
   } catch (const std::exception& e) {
@@ -180,7 +247,7 @@ std::vector<violation> check(const valijson::Schema& schema, const json& doc,
     v.detail = std::string("valijson cannot check it: ") + e.what();
     return {v};
   }
-  return violations_of(results, words, root);
+  return violations_of(results, words, reading{root, &checked, &ifs});
 }
 
 constexpr std::size_t CACHE_ROOM = 4096;
@@ -217,6 +284,7 @@ struct binding_checker::cache {
   std::optional<entry_program> quick;
   std::unordered_map<std::string, std::vector<violation>> verdicts;
   std::vector<violation> none;
+  if_schemas ifs;
 };
 
 binding_checker::binding_checker(const binding& b)
@@ -242,11 +310,12 @@ const std::vector<violation>& binding_checker::entry(const register_entry& e) {
   if (cache_->verdicts.size() >= CACHE_ROOM) cache_->verdicts.clear();
   return cache_->verdicts[key] =
              check(*binding_.checks->entry, entry_json(e),
-                   entries_schema(binding_), binding_.schema);
+                   entries_schema(binding_), binding_.schema, cache_->ifs);
 }
 
 std::vector<violation> binding_checker::document(const json& doc) const {
-  return check(*binding_.checks->whole, doc, binding_.schema, binding_.schema);
+  return check(*binding_.checks->whole, doc, binding_.schema, binding_.schema,
+               cache_->ifs);
 }
 
 bool binding_checker::selects(const json& doc) const {
@@ -294,7 +363,7 @@ value_rule value_rules(const binding& b, std::uint32_t family,
           ? std::vector<std::string>{"camera", f->member}
           : std::vector<std::string>{"controls", "0", f->member};
   std::vector<const json*> nodes;
-  schemas_at(b.schema, b.schema, path, 0, 0, nodes);
+  schemas_at(b.schema, reading{b.schema}, path, 0, 0, nodes, nullptr);
   for (const json* n : nodes) {
     const std::string words = n->value("description", "");
     if (n->contains("const")) out.allowed.emplace_back((*n)["const"], words);
