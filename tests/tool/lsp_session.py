@@ -3,9 +3,10 @@
 each thing the server offers: the session's life, framing, text sync,
 positions, diagnostics, hover, completion, code actions and the outline.
 
-    lsp_session.py [--big] SOURCE_DIR TOOL [EMULATOR...]
+    lsp_session.py [--big] [--jobs=N] SOURCE_DIR TOOL [EMULATOR...]
 
-Each case starts a server of its own.  --big also sends a 50 MB document.
+Each case starts a server of its own.  --big also sends a 50 MB document;
+--jobs=N runs N cases at a time.
 Exits 0 when every case passed, 1 otherwise."""
 import json
 import os
@@ -810,27 +811,53 @@ CASES = [lifecycle, framing, diagnostics, text_sync, positions, hover,
          inlay_hints, semantic_tokens, formatting, bindings]
 
 
+def run_case(case, tool, source):
+    """One case, with every server it started ended; its line of the
+    report and whether it passed."""
+    started = time.monotonic()
+    try:
+        case(tool, source)
+        return True, "ok      %-14s %.1f s" % (case.__name__,
+                                              time.monotonic() - started)
+    except (Failure, queue.Empty, AssertionError, KeyError,
+            ValueError) as e:
+        return False, "FAILED  %-14s %s" % (case.__name__,
+                                            str(e) or type(e).__name__)
+    finally:
+        for server in Server.running:
+            server.kill()
+        Server.running.clear()
+
+
 def main(argv):
     big = "--big" in argv
-    argv = [a for a in argv if a != "--big"]
+    jobs = 1
+    for a in argv:
+        if a.startswith("--jobs="):
+            jobs = int(a[len("--jobs="):])
+    argv = [a for a in argv if a != "--big" and not a.startswith("--jobs=")]
     source, tool = argv[1], [a for a in argv[3:] if a] + [argv[2]]
-    failed = 0
-    for case in CASES + ([big_document] if big else []):
-        started = time.monotonic()
-        try:
-            case(tool, source)
-            print("ok      %-14s %.1f s" % (case.__name__,
-                                            time.monotonic() - started))
-        except (Failure, queue.Empty, AssertionError, KeyError,
-                ValueError) as e:
-            failed += 1
-            print("FAILED  %-14s %s" % (case.__name__,
-                                        str(e) or type(e).__name__))
-        finally:
-            for server in Server.running:
-                server.kill()
-            Server.running.clear()
-    return 1 if failed else 0
+    cases = CASES + ([big_document] if big else [])
+    if jobs > 1:
+        # Each case in a process of its own, so that one's servers are
+        # never ended by another's; the report keeps the cases' order.
+        import concurrent.futures
+        import multiprocessing
+        with concurrent.futures.ProcessPoolExecutor(
+                jobs, mp_context=multiprocessing.get_context("fork")) as pool:
+            results = pool.map(run_case, cases, [tool] * len(cases),
+                               [source] * len(cases))
+            outcomes = []
+            for passed, line in results:
+                print(line, flush=True)
+                outcomes.append(passed)
+    else:
+        outcomes = []
+        for case in cases:
+            passed, line = run_case(case, tool, source)
+            print(line, flush=True)
+            outcomes.append(passed)
+    return 0 if all(outcomes) else 1
 
 
 if __name__ == "__main__":
