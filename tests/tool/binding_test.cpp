@@ -7,8 +7,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <valijson/adapters/nlohmann_json_adapter.hpp>
-#include <valijson/validator.hpp>
 
 #include "binding/binding_internal.h"
 #include "binding/entry_check.h"
@@ -266,13 +264,10 @@ TEST(binding, quick_entry_verdicts_are_valijsons) {
       }
       const verdict quick = program.run(e, count);
       EXPECT_EQ(quick, program.walk(e, count));
-      const nlohmann::json doc = entry_json(e);
-      valijson::adapters::NlohmannJsonAdapter target(doc);
-      valijson::Validator validator;
-      const bool valid = validator.validate(*b->checks->entry, target, nullptr);
       if (quick != verdict::unknown) {
         ++decided;
-        EXPECT_EQ(quick == verdict::pass, valid) << doc.dump();
+        EXPECT_EQ(quick == verdict::pass, valijson_accepts(*b, e))
+            << entry_json(e).dump();
       }
     }
     if (r.always) {

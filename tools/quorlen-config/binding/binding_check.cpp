@@ -280,6 +280,14 @@ json entry_json(const register_entry& e) {
   return out;
 }
 
+bool valijson_accepts(const binding& b, const register_entry& e) {
+  const json doc = entry_json(e);
+  json holder;
+  valijson::adapters::NlohmannJsonAdapter target(valid_utf8(doc, holder));
+  valijson::Validator validator;
+  return validator.validate(*b.checks->entry, target, nullptr);
+}
+
 struct binding_checker::cache {
   std::optional<entry_program> quick;
   std::unordered_map<std::string, std::vector<violation>> verdicts;

@@ -38,6 +38,10 @@ const nlohmann::json& valid_utf8(const nlohmann::json& doc,
 // A register entry as the binding's schema of entries sees it.
 nlohmann::json entry_json(const register_entry& e);
 
+// Whether valijson finds the entry within the binding's schema of entries:
+// the verdict that the quick check of entries gives where it gives one.
+bool valijson_accepts(const binding& b, const register_entry& e);
+
 // The names and indexes of a valijson error's context, without its root and
 // the brackets and quotes valijson writes them with.
 std::vector<std::string> tokens_of(const std::vector<std::string>& context);

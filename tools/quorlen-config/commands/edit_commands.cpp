@@ -16,7 +16,7 @@ namespace {
 
 // "quorlen-config: FILE[:LINE]: why" on standard error; the why is escaped
 // already.
-int trouble(const std::string& path, int line, const std::string& why) {
+int trouble_at(const std::string& path, int line, const std::string& why) {
   std::string where = escape_text(path);
   if (line > 0) where += ":" + std::to_string(line);
   std::fprintf(stderr, "quorlen-config: %s: %s\n", where.c_str(), why.c_str());
@@ -63,10 +63,10 @@ int run_get(const edit_request& request) {
   try {
     got = get_value(in.bytes, key);
   } catch (const std::bad_alloc&) {
-    return trouble(in.name, 0, "out of memory");
+    return trouble_at(in.name, 0, "out of memory");
   }
   print_notes(in.name, got.notes);
-  if (!got.ok) return trouble(in.name, 0, got.error);
+  if (!got.ok) return trouble_at(in.name, 0, got.error);
   const std::string shown = escape_text(got.value, true) + "\n";
   std::fwrite(shown.data(), 1, shown.size(), stdout);
   return written(EXIT_CLEAN);
@@ -82,15 +82,15 @@ int run_set(const edit_request& request) {
   try {
     set = set_value(in.bytes, key, request.value, request.force);
   } catch (const std::bad_alloc&) {
-    return trouble(in.name, 0, "out of memory");
+    return trouble_at(in.name, 0, "out of memory");
   }
   print_line_notes(in.name, set.twins);
   if (!set.ok) {
     print_notes(in.name, set.notes);
-    return trouble(in.name, set.line, escape_text(key.text) + ": " + set.error);
+    return trouble_at(in.name, set.line, escape_text(key.text) + ": " + set.error);
   }
   const std::string why = write_back(request.path, in.bytes, set.bytes);
-  if (!why.empty()) return trouble(in.name, 0, escape_text(why));
+  if (!why.empty()) return trouble_at(in.name, 0, escape_text(why));
   print_notes(in.name, set.notes);
   return EXIT_CLEAN;
 }

@@ -9,6 +9,7 @@
 #include "input/diagnostics.h"
 #include "input/source_map.h"
 #include "lsp/handlers.h"
+#include "lsp/hover_values.h"
 #include "lsp/walk.h"
 #include "quorlen_core.h"
 
@@ -21,11 +22,7 @@ constexpr int FIELD_KIND = 5;   // CompletionItemKind.Field
 constexpr int MODULE_KIND = 9;  // CompletionItemKind.Module
 constexpr int VALUE_KIND = 12;  // CompletionItemKind.Value
 
-std::string code_hex(std::uint32_t code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08" PRIX32, code);
-  return text;
-}
+using hover_values::code_hex;
 
 bool word_char(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||

@@ -5,6 +5,7 @@
 #include "input/diagnostics.h"
 #include "input/source_map.h"
 #include "lsp/handlers.h"
+#include "lsp/hover_values.h"
 #include "lsp/walk.h"
 #include "quorlen_core.h"
 
@@ -61,11 +62,7 @@ class section_list : public record_watch {
   int last_ = 0;
 };
 
-std::string code_hex(std::uint32_t code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08" PRIX32, code);
-  return text;
-}
+using hover_values::code_hex;
 
 }  // namespace
 
