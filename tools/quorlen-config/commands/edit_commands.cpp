@@ -87,7 +87,8 @@ int run_set(const edit_request& request) {
   print_line_notes(in.name, set.twins);
   if (!set.ok) {
     print_notes(in.name, set.notes);
-    return trouble_at(in.name, set.line, escape_text(key.text) + ": " + set.error);
+    return trouble_at(in.name, set.line,
+                      escape_text(key.text) + ": " + set.error);
   }
   const std::string why = write_back(request.path, in.bytes, set.bytes);
   if (!why.empty()) return trouble_at(in.name, 0, escape_text(why));
