@@ -2,6 +2,7 @@
 #ifndef QUORLEN_BINDING_INTERNAL_H
 #define QUORLEN_BINDING_INTERNAL_H
 
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -19,6 +20,13 @@ extern const char meta_schema_text[];
 struct binding::compiled {
   std::unique_ptr<valijson::Schema> select, whole, entry;
 };
+
+// A part of a binding as a schema of its own, with the definitions its
+// local $refs name; files: those its other $refs name, or null for none.
+// Throws where valijson cannot read it.
+std::unique_ptr<valijson::Schema> compile_part(
+    const nlohmann::json& part, const nlohmann::json& definitions,
+    const std::map<std::string, nlohmann::json>* files);
 
 // A YAML or JSON text as JSON, with the line of each JSON pointer; throws
 // binding_error.

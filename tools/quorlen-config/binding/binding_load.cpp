@@ -422,9 +422,9 @@ void check_patterns(const json& j, const std::string& pointer,
   }
 }
 
-std::unique_ptr<valijson::Schema> compile(const json& part,
-                                          const json& definitions,
-                                          ref_walk& refs) {
+std::unique_ptr<valijson::Schema> compile_part(
+    const json& part, const json& definitions,
+    const std::map<std::string, json>* files) {
   json doc = part;
   if (doc.is_object() && !definitions.is_null()) {
     doc["definitions"] = definitions;
@@ -432,9 +432,10 @@ std::unique_ptr<valijson::Schema> compile(const json& part,
   auto schema = std::make_unique<valijson::Schema>();
   valijson::SchemaParser parser(valijson::SchemaParser::kDraft7);
   valijson::adapters::NlohmannJsonAdapter adapter(doc);
-  const auto fetch = [&refs](const std::string& uri) -> const json* {
-    auto it = refs.files.find(uri);
-    return it != refs.files.end() ? new json(it->second) : nullptr;
+  const auto fetch = [files](const std::string& uri) -> const json* {
+    if (files == nullptr) return nullptr;
+    auto it = files->find(uri);
+    return it != files->end() ? new json(it->second) : nullptr;
   };
   const auto release = [](const json* d) { delete d; };
   parser.populateSchema(adapter, *schema, fetch, release);
@@ -532,14 +533,14 @@ std::unique_ptr<binding> compile_binding(
   }
   if (whole.contains("properties") && whole["properties"].is_object()) {
     if (whole["properties"].contains("entries")) {
-      b->checks->entry =
-          compile(s["properties"]["entries"]["items"], definitions, refs);
+      b->checks->entry = compile_part(s["properties"]["entries"]["items"],
+                                      definitions, &refs.files);
     }
     whole["properties"].erase("entries");
   }
   try {
-    b->checks->select = compile(s["select"], definitions, refs);
-    b->checks->whole = compile(whole, definitions, refs);
+    b->checks->select = compile_part(s["select"], definitions, &refs.files);
+    b->checks->whole = compile_part(whole, definitions, &refs.files);
   } catch (const std::exception& e) {
     refuse(path, 1, "the binding's schema cannot be read");
   }

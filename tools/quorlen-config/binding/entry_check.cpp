@@ -123,7 +123,7 @@ entry_program::entry_program(const json& items, const json& root) {
         break;
       case word::ref: {
         const std::string ref = x.is_string() ? x.get<std::string>() : "";
-        const char* local = "#/definitions/";
+        const char* local = LOCAL_REF;
         const std::string name =
             ref.substr(std::min(ref.size(), std::strlen(local)));
         // A name with escapes is left to valijson, which reads them.
@@ -245,6 +245,15 @@ entry_program::entry entry_program::entry_of(const register_entry& e,
   return entry{e, count, section_name(section), register_key_name(key)};
 }
 
+// Whether a number meets a limit: minimum, maximum or their exclusive kin.
+bool entry_program::within(word w, std::int64_t n, double limit) {
+  const double x = static_cast<double>(n);
+  return w == word::minimum             ? x >= limit
+         : w == word::maximum           ? x <= limit
+         : w == word::exclusive_minimum ? x > limit
+                                        : x < limit;
+}
+
 verdict entry_program::run(const register_entry& e, unsigned count) {
   const plan* p = plan_for(e.entry_type);
   if (p == nullptr) return walk(e, count);
@@ -254,15 +263,10 @@ verdict entry_program::run(const register_entry& e, unsigned count) {
   for (const rule& r : p->rules) {
     for (unsigned i = r.from; i < r.to && i < count; ++i) {
       const std::int32_t x = e.values[i];
-      const double d = x;
       const bool ok =
-          r.w == word::minimum             ? d >= r.limit
-          : r.w == word::maximum           ? d <= r.limit
-          : r.w == word::exclusive_minimum ? d > r.limit
-          : r.w == word::exclusive_maximum ? d < r.limit
-          : r.w == word::enum_
+          r.w == word::enum_
               ? std::find(r.set.begin(), r.set.end(), x) != r.set.end()
-              : false;
+              : r.w != word::type && within(r.w, x, r.limit);
       if (!ok) return verdict::fail;
     }
   }
@@ -299,7 +303,7 @@ const entry_program::plan* entry_program::plan_for(std::uint32_t type) {
 // what it checks does not come down to that (then entries are walked).
 bool entry_program::plan_object(int at, const entry& none, int depth, plan& p) {
   const node& n = nodes_[static_cast<std::size_t>(at)];
-  if (n.decided) return decided(n, p);
+  if (n.decided) return settle(n.fixed, p);
   if (depth > BINDING_MAX_DEPTH) return false;
   for (const step& s : n.steps) {
     if (step_reads_only_type(s, [&](int i) {
@@ -342,7 +346,7 @@ bool entry_program::plan_object(int at, const entry& none, int depth, plan& p) {
 
 bool entry_program::plan_list(int at, const entry& none, int depth, plan& p) {
   const node& n = nodes_[static_cast<std::size_t>(at)];
-  if (n.decided) return decided(n, p);
+  if (n.decided) return settle(n.fixed, p);
   if (depth > BINDING_MAX_DEPTH) return false;
   bool ok = true;
   for (const step& s : n.steps) {
@@ -438,10 +442,6 @@ bool entry_program::plan_value(int at, unsigned from, unsigned to, int depth,
     if (!ok) return false;
   }
   return true;
-}
-
-bool entry_program::decided(const node& n, plan& p) {
-  return settle(n.fixed, p);
 }
 
 bool entry_program::settle(verdict v, plan& p) {
@@ -543,11 +543,7 @@ verdict entry_program::step_verdict(const step& s, const value& v,
   case word::exclusive_maximum: {
     if (v.is != number) return verdict::pass;
     if (!s.sure) return verdict::unknown;
-    const double x = static_cast<double>(v.n);
-    return of(s.w == word::minimum             ? x >= s.limit
-              : s.w == word::maximum           ? x <= s.limit
-              : s.w == word::exclusive_minimum ? x > s.limit
-                                               : x < s.limit);
+    return of(within(s.w, v.n, s.limit));
   }
   case word::type: return s.sure ? of((s.kinds & v.is) != 0) : verdict::unknown;
   case word::properties:

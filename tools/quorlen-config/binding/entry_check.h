@@ -124,7 +124,7 @@ class entry_program {
   static value member(entry_member m, const entry& e);
   template <typename By_type>
   static bool step_reads_only_type(const step& s, By_type by_type);
-  static bool decided(const node& n, plan& p);
+  static bool within(word w, std::int64_t n, double limit);
   static bool settle(verdict v, plan& p);
   verdict eval(int at, const value& v, const entry& e, int depth);
   verdict step_verdict(const step& s, const value& v, const entry& e,
