@@ -50,6 +50,8 @@ constexpr std::size_t BINDING_MAX_BYTES = 1 << 20;  // a file
 constexpr std::size_t BINDING_MAX_NODES = 100000;   // values, aliases expanded
 constexpr int BINDING_MAX_DEPTH = 64;               // nesting, $refs followed
 constexpr int BINDING_MAX_FILES = 16;               // files $ref reaches
+// What a $ref to a definition of the binding itself starts with.
+constexpr const char* LOCAL_REF = "#/definitions/";
 
 struct binding_example {
   std::string text;  // a configuration file's text
@@ -162,6 +164,13 @@ struct value_rule {
   std::string description;
 };
 value_rule value_rules(const binding& b, std::uint32_t family, const char* key);
+
+// A value a binding names, as a file writes it (a number in hex where the
+// key is hex, a text quoted).
+std::string value_text(const nlohmann::json& v, bool hex);
+// "LOW to HIGH", "at most HIGH", "at least LOW", or empty for no limit.
+std::string limits_text(const std::optional<std::int64_t>& low,
+                        const std::optional<std::int64_t>& high, bool hex);
 
 }  // namespace quorlen_tool
 

@@ -1,13 +1,14 @@
 // Checking a record against a binding: the document it sees, the entries
 // one at a time with their verdicts kept, and valijson's errors told as
 // violations with the binding's own words.
+#include <cstring>
 #include <map>
 #include <valijson/adapters/nlohmann_json_adapter.hpp>
-#include <valijson/schema_parser.hpp>
 #include <valijson/validator.hpp>
 
 #include "binding/binding_internal.h"
 #include "binding/entry_check.h"
+#include "input/diagnostics.h"
 #include "input/entry_list.h"
 #include "input/field_range.h"
 #include "record/record_json.h"
@@ -41,17 +42,11 @@ std::optional<bool> if_holds(const json& if_schema, const json* value,
   if (value == nullptr || r.ifs == nullptr) return std::nullopt;
   auto it = r.ifs->find(&if_schema);
   if (it == r.ifs->end()) {
-    auto compiled = std::make_unique<valijson::Schema>();
+    std::unique_ptr<valijson::Schema> compiled;
     try {
-      json doc = if_schema;
-      if (doc.is_object() && r.root.contains("definitions")) {
-        doc["definitions"] = r.root["definitions"];
-      }
-      valijson::SchemaParser parser(valijson::SchemaParser::kDraft7);
-      valijson::adapters::NlohmannJsonAdapter adapter(doc);
-      parser.populateSchema(adapter, *compiled);
+      compiled =
+          compile_part(if_schema, r.root.value("definitions", json()), nullptr);
     } catch (const std::exception&) {
-      compiled.reset();
     }
     it = r.ifs->emplace(&if_schema, std::move(compiled)).first;
   }
@@ -79,9 +74,10 @@ void schemas_at(const json& schema, const reading& r,
   };
   if (schema.contains("$ref") && schema["$ref"].is_string()) {
     const std::string ref = schema["$ref"];
-    if (ref.rfind("#/definitions/", 0) == 0 && root.contains("definitions")) {
+    const std::size_t local = std::strlen(LOCAL_REF);
+    if (ref.rfind(LOCAL_REF, 0) == 0 && root.contains("definitions")) {
       const json& defs = root["definitions"];
-      auto it = defs.find(ref.substr(14));
+      auto it = defs.find(ref.substr(local));
       if (it != defs.end()) next(*it, i, value);
     }
   }
@@ -382,6 +378,22 @@ value_rule value_rules(const binding& b, std::uint32_t family,
   }
   limits(nodes, "minimum", "maximum", out.low, out.high, true);
   return out;
+}
+
+std::string value_text(const json& v, bool hex) {
+  if (v.is_number_integer()) return number_text(v.get<std::int64_t>(), hex);
+  if (v.is_string()) return in_quotes(v.get<std::string>());
+  return escape_text(v.dump());
+}
+
+std::string limits_text(const std::optional<std::int64_t>& low,
+                        const std::optional<std::int64_t>& high, bool hex) {
+  if (low && high) {
+    return number_text(*low, hex) + " to " + number_text(*high, hex);
+  }
+  if (high) return "at most " + number_text(*high, hex);
+  if (low) return "at least " + number_text(*low, hex);
+  return "";
 }
 
 }  // namespace quorlen_tool

@@ -555,9 +555,6 @@ std::string binding_text(
     return "";
   }
   const field& f = *facts.event->row;
-  const auto number = [&](std::int64_t v) {
-    return quorlen_tool::number_text(v, f.hex);
-  };
   std::string out;
   for (const quorlen_tool::binding* b : applied) {
     const quorlen_tool::value_rule rule =
@@ -565,16 +562,10 @@ std::string binding_text(
     std::string limits;
     for (const auto& [value, words] : rule.allowed) {
       limits += limits.empty() ? "allowed: " : ", ";
-      limits += value.is_number_integer() ? number(value.get<std::int64_t>())
-                : value.is_string()       ? in_quotes(value.get<std::string>())
-                                    : quorlen_tool::escape_text(value.dump());
+      limits += quorlen_tool::value_text(value, f.hex);
     }
-    if (limits.empty() && rule.low && rule.high) {
-      limits = number(*rule.low) + " to " + number(*rule.high);
-    } else if (limits.empty() && rule.high) {
-      limits = "at most " + number(*rule.high);
-    } else if (limits.empty() && rule.low) {
-      limits = "at least " + number(*rule.low);
+    if (limits.empty()) {
+      limits = quorlen_tool::limits_text(rule.low, rule.high, f.hex);
     }
     if (limits.empty() && rule.description.empty()) continue;
     out += "\nbinding " + quorlen_tool::escape_text(b->name) + ": " +

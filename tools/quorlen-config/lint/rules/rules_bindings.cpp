@@ -55,28 +55,13 @@ std::vector<std::pair<const char*, const char*>> pieces_of(const char* value) {
   return out;
 }
 
-std::string shown(const json& v, bool hex) {
-  if (v.is_number_integer()) return number_text(v.get<std::int64_t>(), hex);
-  if (v.is_string()) return in_quotes(v.get<std::string>());
-  return escape_text(v.dump());
-}
-
 std::string list_text(const std::vector<json>& values, bool hex) {
   std::string out;
   for (const json& v : values) {
     if (!out.empty()) out += ", ";
-    out += shown(v, hex);
+    out += value_text(v, hex);
   }
   return out;
-}
-
-std::string range_text(const violation& v, bool hex) {
-  if (v.low && v.high) {
-    return number_text(*v.low, hex) + " to " + number_text(*v.high, hex);
-  }
-  if (v.high) return "at most " + number_text(*v.high, hex);
-  if (v.low) return "at least " + number_text(*v.low, hex);
-  return "";
 }
 
 const quorlen::field* member_row(std::uint32_t family,
@@ -319,10 +304,11 @@ class bindings final : public rule_family {
       break;
     case violation::kind::out_of_range:
       id = rule_id::binding_out_of_range;
-      message =
-          what + " is not " +
-          (words.empty() ? "within the binding's limits" : words) +
-          (range_text(v, hex).empty() ? "" : " (" + range_text(v, hex) + ")");
+      message = what + " is not " +
+                (words.empty() ? "within the binding's limits" : words) +
+                (limits_text(v.low, v.high, hex).empty()
+                     ? ""
+                     : " (" + limits_text(v.low, v.high, hex) + ")");
       break;
     case violation::kind::not_set:
       id = rule_id::binding_not_set;
@@ -335,7 +321,7 @@ class bindings final : public rule_family {
       message = escape_text(subject) + " has " + std::to_string(count) +
                 (count == 1 ? " value" : " values") + "; " +
                 (words.empty() ? "the binding wants" : words + ":") + " " +
-                range_text(v, false);
+                limits_text(v.low, v.high, false);
       break;
     case violation::kind::unmet:
       message = what + " does not meet the binding" +
