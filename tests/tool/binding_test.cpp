@@ -177,6 +177,7 @@ TEST(binding, the_meta_schema_refuses) {
            doubling_refs(40),
        "each $ref counted"},
       {"select: {}\n  bad: [", "not YAML or JSON"},
+      {"select: \"\\q\"", "(unknown escape character)"},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.text);

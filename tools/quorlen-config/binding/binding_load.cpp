@@ -282,9 +282,11 @@ json read_yaml_text(const std::string& path, const std::string& text,
     converter c{path, lines};
     return c.convert(root, "", 0);
   } catch (const YAML::Exception& e) {
-    // Its own words, which name no part of the file.
+    // Its own words; some end by quoting the file ("unknown escape
+    // character: X"), which is left out.
+    const std::string words = e.msg.substr(0, e.msg.find(':'));
     refuse(path, e.mark.line >= 0 ? e.mark.line + 1 : 1,
-           "not a binding: not YAML or JSON (" + escape_text(e.msg) + ")");
+           "not a binding: not YAML or JSON (" + escape_text(words) + ")");
   }
 }
 
